@@ -1,0 +1,123 @@
+// The game's one window. It owns every piece of game state and every procedure that works
+// on it; the definitions live in the folder of their subject:
+//   app/       start-up, the single-instance lock, new game, leaving
+//   engine/    moves, the arrow keys, spawning and the spawn marks, the spawn options
+//   autoplay/  the three strategies, the timer tick, the mode and speed commands
+//   ui/        building the window and its menus, drawing the board, the victory preview
+#pragma once
+
+#include "app/singleinstance.h"
+#include "engine/random.h"
+#include "engine/rules.h"
+#include "ui/label.h"
+
+#include <QMainWindow>
+#include <QTimer>
+
+#include <array>
+#include <cstdint>
+
+class QAction;
+
+class frmMain : public QMainWindow {
+    Q_OBJECT
+
+public:
+    explicit frmMain(QWidget* parent = nullptr);
+    ~frmMain() override;
+
+    // --- Game state, all zero at creation -------------------------------------------------
+    korvex::Cells Board{};
+    std::int32_t GameOver = 0;
+    std::int32_t MoveGain = 0;
+    std::int32_t Score = 0;
+    std::int32_t AutoMode = 0;
+    std::int32_t AutoDir = 0;
+    korvex::RandomSource Rnd;
+
+    // --- Controls (owned by the window through Qt's parent tree) ---------------------------
+    std::array<Label*, korvex::kCells> lblFon{};
+    std::array<Label*, korvex::kCells> lblNum{};
+    Label* lblScore = nullptr;
+    QTimer tmrAuto;
+
+    QAction* mnuNewGame = nullptr;
+    QAction* mnuOnly2 = nullptr;
+    QAction* mnuOnly4 = nullptr;
+    QAction* mnuAuto1 = nullptr;
+    QAction* mnuAuto2 = nullptr;
+    QAction* mnuAuto3 = nullptr;
+    QAction* mnuSpeed10 = nullptr;
+    QAction* mnuSpeed200 = nullptr;
+    QAction* mnuSpeed700 = nullptr;
+    QAction* mnuSpeed2000 = nullptr;
+    QAction* mnuWin = nullptr;
+
+    // --- Start-up, new game, leaving (app/) -------------------------------------------------
+    void Form_Load();
+    void Form_Unload();
+    void mnuNewGame_Click();
+    void UncheckAutoMenus();
+    // True once start-up found another copy running, or the window was unloaded.
+    bool Unloaded() const { return IsUnloaded; }
+
+    // --- Moves and keys (engine/) -----------------------------------------------------------
+    std::int32_t CanSlideUp() const;
+    std::int32_t CanSlideRight() const;
+    std::int32_t CanSlideDown() const;
+    std::int32_t CanSlideLeft() const;
+    void SlideUp();
+    void SlideRight();
+    void SlideDown();
+    void SlideLeft();
+    void MergeUp();
+    void MergeRight();
+    void MergeDown();
+    void MergeLeft();
+    std::int32_t PreviewUp() const;
+    std::int32_t PreviewRight() const;
+    std::int32_t PreviewDown() const;
+    std::int32_t PreviewLeft() const;
+    bool MoveIsLegal(int direction) const;
+    // The move sequence of a legal move: slide, merge, slide, clear the marks, spawn.
+    void PlayMove(int direction);
+    void Form_KeyDown(int KeyCode, int Shift);
+
+    // --- Spawning (engine/) -----------------------------------------------------------------
+    void SpawnTile();
+    void ClearSpawnMarks();
+    void mnuOnly2_Click();
+    void mnuOnly4_Click();
+
+    // --- Auto-play (autoplay/) ----------------------------------------------------------------
+    void AutoAllDirections();
+    void AutoThreeDirections();
+    void AutoCorner();
+    void tmrAuto_Timer();
+    void mnuAuto1_Click();
+    void mnuAuto2_Click();
+    void mnuAuto3_Click();
+    void mnuSpeed10_Click();
+    void mnuSpeed200_Click();
+    void mnuSpeed700_Click();
+    void mnuSpeed2000_Click();
+    void UncheckSpeedMenus();
+
+    // --- Drawing and the victory preview (ui/) -------------------------------------------------
+    void DrawBoard();
+    void mnuWin_Click();
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void CreateControls();
+    void CreateMenus();
+    void RunStrategy(int strategy);
+    void SwitchAutoMode(std::int32_t mode, QAction* item);
+    void ChooseSpeed(int interval, QAction* item);
+
+    korvex::SingleInstance InstanceLock;
+    bool IsUnloaded = false;
+};

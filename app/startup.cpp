@@ -1,0 +1,45 @@
+// The life of the program and of a game: start-up, a new game, leaving.
+#include "app/frmmain.h"
+
+#include <QAction>
+#include <QCoreApplication>
+
+void frmMain::Form_Load() {
+    if (InstanceLock.acquire() == korvex::SingleInstance::Result::HeldElsewhere) {
+        IsUnloaded = true; // another copy is running: end before showing anything
+        return;
+    }
+    Rnd.seed(korvex::RandomSource::secondsSinceMidnight());
+    mnuNewGame_Click();
+}
+
+void frmMain::mnuNewGame_Click() {
+    GameOver = 0;
+    Board.fill(0);
+    ClearSpawnMarks();
+    SpawnTile();
+    SpawnTile();
+    Score = 0;
+    DrawBoard();
+    if (tmrAuto.isActive()) {
+        tmrAuto.stop();
+    }
+    AutoMode = 0;
+    UncheckAutoMenus();
+}
+
+void frmMain::UncheckAutoMenus() {
+    for (QAction* item : {mnuAuto1, mnuAuto2, mnuAuto3}) {
+        if (item->isChecked()) {
+            item->setChecked(false);
+        }
+    }
+}
+
+void frmMain::Form_Unload() {
+    // Ends at once: no tick may follow, and the event loop returns to main.
+    tmrAuto.stop();
+    IsUnloaded = true;
+    InstanceLock.release();
+    QCoreApplication::quit();
+}

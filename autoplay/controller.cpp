@@ -1,0 +1,111 @@
+// The auto-player in the window: the three strategies' calls, the timer tick, and the mode
+// and speed commands of the "Настройки" menu.
+#include "app/frmmain.h"
+#include "autoplay/strategies.h"
+
+#include <QAction>
+
+using namespace korvex;
+
+void frmMain::RunStrategy(int strategy) {
+    const Evaluation evaluation = evaluate(Board);
+    const int direction = chooseDirection(static_cast<Strategy>(strategy), AutoDir, evaluation);
+    if (direction >= 0) {
+        PlayMove(direction);
+    }
+    // The end test looks at the evaluation, not at the board after the move: a move that
+    // leaves nothing legal ends the game only on the next call.
+    if (GameOver == 1 || evaluation.allZero()) {
+        GameOver = 1;
+        AutoMode = 0;
+        UncheckAutoMenus();
+        tmrAuto.stop();
+    }
+}
+
+void frmMain::AutoAllDirections() {
+    RunStrategy(static_cast<int>(Strategy::AllDirections));
+}
+void frmMain::AutoThreeDirections() {
+    RunStrategy(static_cast<int>(Strategy::ThreeDirections));
+}
+void frmMain::AutoCorner() {
+    RunStrategy(static_cast<int>(Strategy::Corner));
+}
+
+void frmMain::tmrAuto_Timer() {
+    switch (AutoMode) {
+    case 1:
+        AutoAllDirections();
+        break;
+    case 2:
+        AutoThreeDirections();
+        break;
+    case 3:
+        AutoCorner();
+        break;
+    default:
+        break;
+    }
+    DrawBoard();
+}
+
+void frmMain::SwitchAutoMode(std::int32_t mode, QAction* item) {
+    if (GameOver == 1) {
+        mnuNewGame_Click();
+    }
+    UncheckAutoMenus();
+    if (AutoMode == mode) {
+        AutoMode = 0;
+        tmrAuto.stop();
+        return;
+    }
+    AutoMode = mode;
+    const int cycleLength = tableOf(static_cast<Strategy>(mode)).cycleLength;
+    AutoDir = static_cast<std::int32_t>(Rnd.next() * static_cast<float>(cycleLength));
+    item->setChecked(true);
+    // Switching between modes keeps the running timer's rhythm.
+    if (!tmrAuto.isActive()) {
+        tmrAuto.start();
+    }
+}
+
+void frmMain::mnuAuto1_Click() {
+    SwitchAutoMode(1, mnuAuto1);
+}
+void frmMain::mnuAuto2_Click() {
+    SwitchAutoMode(2, mnuAuto2);
+}
+void frmMain::mnuAuto3_Click() {
+    SwitchAutoMode(3, mnuAuto3);
+}
+
+void frmMain::ChooseSpeed(int interval, QAction* item) {
+    if (tmrAuto.interval() == interval) {
+        return;
+    }
+    UncheckSpeedMenus();
+    tmrAuto.setInterval(interval);
+    item->setChecked(true);
+}
+
+void frmMain::mnuSpeed10_Click() {
+    ChooseSpeed(10, mnuSpeed10);
+}
+void frmMain::mnuSpeed200_Click() {
+    ChooseSpeed(200, mnuSpeed200);
+}
+void frmMain::mnuSpeed700_Click() {
+    ChooseSpeed(700, mnuSpeed700);
+}
+void frmMain::mnuSpeed2000_Click() {
+    ChooseSpeed(2000, mnuSpeed2000);
+}
+
+void frmMain::UncheckSpeedMenus() {
+    for (QAction* item : {mnuSpeed10, mnuSpeed200, mnuSpeed700, mnuSpeed2000}) {
+        if (item->isChecked()) {
+            item->setChecked(false);
+        }
+    }
+}

@@ -1,0 +1,59 @@
+// The rules of the board, free of any window: moving, merging, previewing and
+// choosing where a new tile goes. The window's named procedures and the headless
+// auto-play league both call into these, so the rules exist exactly once.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+namespace korvex {
+
+constexpr int kSide = 4;
+constexpr int kCells = kSide * kSide;
+
+// Cell values in storage order: index (row - 1) * 4 + (column - 1), 0 = empty.
+using Cells = std::array<std::int32_t, kCells>;
+
+// Direction codes, clockwise from up.
+enum Direction : int { Up = 0, Right = 1, Down = 2, Left = 3 };
+constexpr int kDirections = 4;
+
+constexpr int cellIndex(int row, int column) {
+    return (row - 1) * kSide + (column - 1);
+}
+
+// For each direction, its four lines, each listed from position 1 (the destination edge)
+// to position 4. Every rule below walks these lines, so one table serves all directions.
+using LineTable = std::array<std::array<int, kSide>, kSide>;
+const LineTable& linesOf(int direction);
+
+// 1 when some tile has an empty cell in front of it in this direction, else 0.
+// Equal neighbours do not count.
+std::int32_t canSlide(const Cells& cells, int direction);
+
+// Packs every line toward position 1, keeping the tiles' order.
+void slide(Cells& cells, int direction);
+
+// One pass from the destination edge: an equal pair doubles into the front cell and empties
+// the back one. Returns the points (the sum of the doubled values).
+std::int32_t merge(Cells& cells, int direction);
+
+// The points a move in this direction would score; the cells are not changed.
+std::int32_t preview(const Cells& cells, int direction);
+
+// A move is legal when it scores or when something can slide; the preview is asked first.
+bool isLegal(const Cells& cells, int direction);
+
+// Slide, merge, slide. Returns the points. The caller spawns the new tile.
+std::int32_t applyMove(Cells& cells, int direction);
+
+int countEmpty(const Cells& cells);
+
+// The storage index of the k-th empty cell with k = floor(r * n) + 1, or -1 on a full board.
+// r must lie in [0, 1).
+int spawnTarget(const Cells& cells, float r);
+
+// The value of a new tile when no option forces it: 4 when floor(r * 10) = 9, else 2.
+std::int32_t randomTileValue(float r);
+
+} // namespace korvex

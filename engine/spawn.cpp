@@ -1,0 +1,46 @@
+// Placing new tiles, the spawn marks, and the two options that force a new tile's value.
+#include "app/frmmain.h"
+
+#include <QAction>
+
+using namespace korvex;
+
+void frmMain::SpawnTile() {
+    if (countEmpty(Board) == 0) {
+        GameOver = 1; // nothing drawn from the random source, nothing marked
+        return;
+    }
+    const int target = spawnTarget(Board, Rnd.next());
+    std::int32_t value = 2;
+    if (mnuOnly2->isChecked()) {
+        value = 2;
+    } else if (mnuOnly4->isChecked()) {
+        value = 4;
+    } else {
+        value = randomTileValue(Rnd.next());
+    }
+    Board[target] = value;
+    lblFon[target]->SetBorderStyle(1);
+}
+
+void frmMain::ClearSpawnMarks() {
+    for (Label* fon : lblFon) {
+        if (fon->BorderStyle() == 1) {
+            fon->SetBorderStyle(0);
+        }
+    }
+}
+
+void frmMain::mnuOnly2_Click() {
+    if (mnuOnly4->isChecked()) {
+        mnuOnly4->setChecked(false);
+    }
+    mnuOnly2->setChecked(!mnuOnly2->isChecked());
+}
+
+void frmMain::mnuOnly4_Click() {
+    if (mnuOnly2->isChecked()) {
+        mnuOnly2->setChecked(false);
+    }
+    mnuOnly4->setChecked(!mnuOnly4->isChecked());
+}

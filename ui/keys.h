@@ -1,0 +1,23 @@
+// Translation of Qt's key codes into the virtual-key codes the game's key handler reads.
+#pragma once
+
+namespace korvex {
+
+enum VirtualKey : int {
+    VkNone = 0,
+    VkEscape = 27,
+    VkLeft = 37,
+    VkUp = 38,
+    VkRight = 39,
+    VkDown = 40,
+};
+
+// Qt's codes for printable keys are their characters, so '%', '&', '\'' and '(' carry the
+// same numbers as the arrows' virtual keys. Only the keys listed here translate; every other
+// key arrives as a code that none of the game's five keys can be mistaken for.
+int virtualKey(int qtKey);
+
+// The shift state in the usual bits: 1 Shift, 2 Ctrl, 4 Alt.
+int shiftState(int qtModifiers);
+
+} // namespace korvex

@@ -1,0 +1,198 @@
+// Building the window as it is created: the board's labels, the score line, the menu tree
+// and the timer, and the wiring of window events to the game's procedures.
+#include "app/frmmain.h"
+#include "ui/icon.h"
+#include "ui/keys.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFontDatabase>
+#include <QFontInfo>
+#include <QFontMetrics>
+#include <QKeyEvent>
+#include <QLayout>
+#include <QMenu>
+#include <QMenuBar>
+
+namespace {
+
+// The layout is designed in twips; at 96 dpi a pixel is 15 twips, and Qt scales pixels on
+// high-density screens.
+constexpr int px(int twips) {
+    return twips / 15;
+}
+
+constexpr int kClientWidth = px(4785);  // 319
+constexpr int kClientHeight = px(5025); // 335
+constexpr QRgb kWindowGrey = qRgb(128, 128, 128);
+constexpr QRgb kWhite = qRgb(255, 255, 255);
+
+constexpr int kCellLeft = 90;    // twips, first cell's left and top
+constexpr int kCellPitch = 1170; // twips from one cell to the next
+constexpr int kCellSize = 1095;
+constexpr int kNumberWidth = 1275;
+constexpr int kNumberHeight = 555;
+constexpr int kNumberOffsetX = -90; // number label relative to its cell
+constexpr int kNumberOffsetY = 270;
+constexpr QRect kScoreRect{px(90), px(4770), px(3450), px(195)};
+
+// The widest number the board can show must fit its label whatever font we end up with.
+constexpr const char* kWidestNumber = "16384";
+
+// The number font: Carlito, metric-compatible with the font the board was designed for. If it
+// is missing, a bold sans-serif of the same pixel height, narrowed until five digits fit.
+QFont numberFont(int labelWidth) {
+    QFont font(QStringLiteral("Carlito"));
+    font.setPixelSize(px(435)); // 29 px
+    font.setWeight(QFont::Bold);
+    font.setItalic(false);
+    font.setUnderline(false);
+    font.setStrikeOut(false);
+    if (QFontInfo(font).family() != QStringLiteral("Carlito")) {
+        font.setFamilies({QStringLiteral("Liberation Sans Narrow"),
+                          QStringLiteral("DejaVu Sans Condensed"), QStringLiteral("sans-serif")});
+        font.setStyleHint(QFont::SansSerif);
+    }
+    for (int stretch = 100; stretch > 50 && QFontMetrics(font).horizontalAdvance(
+                                                QLatin1String(kWidestNumber)) > labelWidth;
+         stretch -= 5) {
+        font.setStretch(stretch - 5);
+    }
+    return font;
+}
+
+// The score line uses the platform's interface font, at a size whose line fits the label.
+QFont scoreFont(int labelHeight) {
+    QFont font = QApplication::font();
+    int size = QFontInfo(font).pixelSize();
+    font.setPixelSize(size);
+    while (size > 8 && QFontMetrics(font).height() > labelHeight) {
+        font.setPixelSize(--size);
+    }
+    return font;
+}
+
+} // namespace
+
+frmMain::frmMain(QWidget* parent) : QMainWindow(parent) {
+    setWindowTitle(QStringLiteral("Игра Korvex"));
+    setWindowIcon(korvex::windowIcon());
+    setFocusPolicy(Qt::StrongFocus);
+    CreateControls();
+    CreateMenus();
+
+    tmrAuto.setInterval(700);
+    tmrAuto.setTimerType(Qt::PreciseTimer); // the fastest speed is 10 ms a move
+    connect(&tmrAuto, &QTimer::timeout, this, &frmMain::tmrAuto_Timer);
+}
+
+frmMain::~frmMain() = default;
+
+void frmMain::CreateControls() {
+    auto* client = new QWidget(this);
+    client->setFixedSize(kClientWidth, kClientHeight);
+    client->setAutoFillBackground(true);
+    QPalette grey = client->palette();
+    grey.setColor(QPalette::Window, QColor::fromRgb(kWindowGrey));
+    client->setPalette(grey);
+    client->setFocusPolicy(Qt::NoFocus);
+    setCentralWidget(client);
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
+
+    // Creation order is stacking order: every number label lies over every cell.
+    for (int k = 0; k < korvex::kCells; ++k) {
+        const int column = k % korvex::kSide;
+        const int row = k / korvex::kSide;
+        auto* fon = new Label(client, kWhite, true);
+        fon->setGeometry(px(kCellLeft + kCellPitch * column), px(kCellLeft + kCellPitch * row),
+                         px(kCellSize), px(kCellSize));
+        fon->setFrameShadow(QFrame::Plain);
+        lblFon[k] = fon;
+    }
+    const QFont numbers = numberFont(px(kNumberWidth));
+    for (int k = 0; k < korvex::kCells; ++k) {
+        const QRect cell = lblFon[k]->geometry();
+        auto* num = new Label(client, kWhite, false);
+        num->setGeometry(cell.x() + px(kNumberOffsetX), cell.y() + px(kNumberOffsetY),
+                         px(kNumberWidth), px(kNumberHeight));
+        num->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+        num->setFont(numbers);
+        lblNum[k] = num;
+    }
+    lblScore = new Label(client, kWindowGrey, false);
+    lblScore->setGeometry(kScoreRect);
+    lblScore->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    lblScore->setFont(scoreFont(kScoreRect.height()));
+    lblScore->SetForeColor(qRgb(0, 0, 0));
+    lblScore->SetCaption(QStringLiteral("Счёт:"));
+}
+
+namespace {
+
+// A checkable QAction flips its own mark before it reports the click. The game's commands
+// set their marks themselves, so the flip is undone first and each handler sees the mark as
+// it was before the click.
+template <typename Handler>
+QAction* addItem(QMenu* menu, const QString& caption, bool checkable, frmMain* window,
+                 Handler handler) {
+    QAction* item = menu->addAction(caption);
+    item->setCheckable(checkable);
+    item->setShortcutContext(Qt::WindowShortcut);
+    QObject::connect(item, &QAction::triggered, window, [item, window, handler](bool checked) {
+        if (item->isCheckable()) {
+            item->setChecked(!checked);
+        }
+        (window->*handler)();
+    });
+    return item;
+}
+
+} // namespace
+
+void frmMain::CreateMenus() {
+    QMenuBar* bar = menuBar();
+    bar->setFocusPolicy(Qt::NoFocus);
+    bar->setNativeMenuBar(false);
+
+    QMenu* mnuGame = bar->addMenu(QStringLiteral("Игра"));
+    mnuNewGame = addItem(mnuGame, QStringLiteral("Новая"), false, this, &frmMain::mnuNewGame_Click);
+    mnuNewGame->setShortcut(QKeySequence(Qt::Key_F2));
+
+    QMenu* mnuOptions = bar->addMenu(QStringLiteral("Настройки"));
+    mnuOnly2 = addItem(mnuOptions, QStringLiteral("Появляется только 2"), true, this,
+                       &frmMain::mnuOnly2_Click);
+    mnuOnly4 = addItem(mnuOptions, QStringLiteral("Появляется только 4"), true, this,
+                       &frmMain::mnuOnly4_Click);
+    mnuOptions->addSeparator(); // r1
+    mnuAuto1 = addItem(mnuOptions, QStringLiteral("Авто. Во все стороны"), true, this,
+                       &frmMain::mnuAuto1_Click);
+    mnuAuto2 = addItem(mnuOptions, QStringLiteral("Авто. В три стороны"), true, this,
+                       &frmMain::mnuAuto2_Click);
+    mnuAuto3 =
+        addItem(mnuOptions, QStringLiteral("Авто. В угол"), true, this, &frmMain::mnuAuto3_Click);
+    mnuOptions->addSeparator(); // r2
+    mnuSpeed10 = addItem(mnuOptions, QStringLiteral("Скорость - Очень быстро"), true, this,
+                         &frmMain::mnuSpeed10_Click);
+    mnuSpeed200 = addItem(mnuOptions, QStringLiteral("Скорость - Быстро"), true, this,
+                          &frmMain::mnuSpeed200_Click);
+    mnuSpeed700 = addItem(mnuOptions, QStringLiteral("Скорость - Средне"), true, this,
+                          &frmMain::mnuSpeed700_Click);
+    mnuSpeed2000 = addItem(mnuOptions, QStringLiteral("Скорость - Медленно"), true, this,
+                           &frmMain::mnuSpeed2000_Click);
+    mnuOptions->addSeparator(); // r3
+    mnuWin = addItem(mnuOptions, QStringLiteral("Подсмотреть победу"), false, this,
+                     &frmMain::mnuWin_Click);
+
+    mnuSpeed700->setChecked(true);
+}
+
+void frmMain::keyPressEvent(QKeyEvent* event) {
+    Form_KeyDown(korvex::virtualKey(event->key()),
+                 korvex::shiftState(static_cast<int>(event->modifiers())));
+}
+
+void frmMain::closeEvent(QCloseEvent* event) {
+    event->accept();
+    Form_Unload();
+}
