@@ -1,0 +1,149 @@
+// The random source: every draw lies in [0, 1), even at the generator's extremes, and a seed
+// fixes the whole sequence.
+#include "engine/random.h"
+#include "engine/rules.h"
+
+#include <QTest>
+
+#include <array>
+#include <cmath>
+#include <cstdint>
+#include <vector>
+
+using korvex::RandomSource;
+
+namespace {
+
+// The largest single-precision value below 1.
+const float kBelowOne = std::nextafter(1.0f, 0.0f);
+
+std::vector<float> draws(RandomSource& source, int count) {
+    std::vector<float> out;
+    out.reserve(static_cast<std::size_t>(count));
+    for (int i = 0; i < count; ++i) {
+        out.push_back(source.next());
+    }
+    return out;
+}
+
+} // namespace
+
+class TestRandom : public QObject {
+    Q_OBJECT
+private slots:
+    // A raw output at either end of the generator's range maps into [0, 1), never onto 1.0.
+    void toUnitStaysBelowOne_data() {
+        QTest::addColumn<quint32>("raw");
+        QTest::newRow("0") << quint32{0};
+        QTest::newRow("1") << quint32{1};
+        QTest::newRow("0x7FFFFFFF") << quint32{0x7FFFFFFFu};
+        QTest::newRow("0x80000000") << quint32{0x80000000u};
+        QTest::newRow("0xFFFFFE00") << quint32{0xFFFFFE00u};
+        QTest::newRow("0xFFFFFEFF") << quint32{0xFFFFFEFFu};
+        QTest::newRow("0xFFFFFF00") << quint32{0xFFFFFF00u};
+        QTest::newRow("0xFFFFFF7F") << quint32{0xFFFFFF7Fu};
+        QTest::newRow("0xFFFFFF80") << quint32{0xFFFFFF80u};
+        QTest::newRow("0xFFFFFFFE") << quint32{0xFFFFFFFEu};
+        QTest::newRow("0xFFFFFFFF") << quint32{0xFFFFFFFFu};
+    }
+    void toUnitStaysBelowOne() {
+        QFETCH(quint32, raw);
+        const float r = RandomSource::toUnit(raw);
+        QVERIFY(r >= 0.0f);
+        QVERIFY(r < 1.0f);
+        QVERIFY(r <= kBelowOne);
+    }
+
+    void toUnitEnds() {
+        QCOMPARE(RandomSource::toUnit(0u), 0.0f);
+        QCOMPARE(RandomSource::toUnit(0x80000000u), 0.5f);
+        // The top of the range is the float just below 1, so a product with a cell count
+        // still floors below that count.
+        QCOMPARE(RandomSource::toUnit(0xFFFFFFFFu), 1.0f - 1.0f / 16777216.0f);
+        for (int n = 1; n <= korvex::kCells; ++n) {
+            const float product = RandomSource::toUnit(0xFFFFFFFFu) * static_cast<float>(n);
+            QVERIFY2(static_cast<int>(product) == n - 1, qPrintable(QString::number(n)));
+        }
+    }
+
+    // Larger raw outputs never give smaller values: the mapping keeps the generator's order.
+    void toUnitIsMonotonic() {
+        float previous = -1.0f;
+        for (std::uint64_t raw = 0; raw <= 0xFFFFFFFFull; raw += 0xFFFFull) {
+            const float r = RandomSource::toUnit(static_cast<std::uint32_t>(raw));
+            QVERIFY(r >= previous);
+            previous = r;
+        }
+    }
+
+    void sameSeedSameSequence() {
+        RandomSource a;
+        RandomSource b;
+        a.seedRaw(12345u);
+        b.seedRaw(12345u);
+        const std::vector<float> first = draws(a, 1000);
+        QCOMPARE(draws(b, 1000), first);
+        // Seeding again restarts the sequence from its beginning.
+        a.seedRaw(12345u);
+        QCOMPARE(draws(a, 1000), first);
+
+        RandomSource c;
+        c.seedRaw(12346u);
+        QVERIFY(draws(c, 1000) != first);
+    }
+
+    // Start-up seeds from the time of day with its fraction: the same instant gives the same
+    // sequence, a quarter of a second later another one.
+    void timeOfDaySeed() {
+        RandomSource a;
+        RandomSource b;
+        a.seed(45296.25f);
+        b.seed(45296.25f);
+        const std::vector<float> first = draws(a, 100);
+        QCOMPARE(draws(b, 100), first);
+        b.seed(45296.5f);
+        QVERIFY(draws(b, 100) != first);
+
+        const float now = RandomSource::secondsSinceMidnight();
+        QVERIFY(now >= 0.0f);
+        QVERIFY(now < 86401.0f); // a leap second may reach 86400
+    }
+
+    // A million draws from a fixed seed: all in [0, 1), and the ten tenths equally filled.
+    // Each tenth expects 100000 with a standard deviation of 300; 2000 is over six of them.
+    void drawsAreUniform() {
+        RandomSource source;
+        source.seedRaw(20240601u);
+        constexpr int kDraws = 1000000;
+        std::array<int, 10> tenths{};
+        for (int i = 0; i < kDraws; ++i) {
+            const float r = source.next();
+            QVERIFY(r >= 0.0f && r < 1.0f);
+            ++tenths[static_cast<std::size_t>(r * 10.0f)];
+        }
+        for (std::size_t t = 0; t < tenths.size(); ++t) {
+            QVERIFY2(std::abs(tenths[t] - kDraws / 10) < 2000,
+                     qPrintable(QStringLiteral("tenth %1 holds %2").arg(t).arg(tenths[t])));
+        }
+    }
+
+    // The value of a free-choice tile: 4 only from the top tenth of the range.
+    void tileValueFromDraw_data() {
+        QTest::addColumn<float>("r");
+        QTest::addColumn<int>("value");
+        QTest::newRow("0") << 0.0f << 2;
+        QTest::newRow("0.5") << 0.5f << 2;
+        QTest::newRow("0.89") << 0.89f << 2;
+        QTest::newRow("0.91") << 0.91f << 4;
+        QTest::newRow("0.99") << 0.99f << 4;
+        QTest::newRow("largest draw") << RandomSource::toUnit(0xFFFFFFFFu) << 4;
+    }
+    void tileValueFromDraw() {
+        QFETCH(float, r);
+        QFETCH(int, value);
+        QCOMPARE(korvex::randomTileValue(r), value);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestRandom)
+#include "test_random.moc"
