@@ -61,8 +61,7 @@ void frmMain::SwitchAutoMode(std::int32_t mode, QAction* item) {
         return;
     }
     AutoMode = mode;
-    const int cycleLength = tableOf(static_cast<Strategy>(mode)).cycleLength;
-    AutoDir = static_cast<std::int32_t>(Rnd.next() * static_cast<float>(cycleLength));
+    AutoDir = seedAutoDir(static_cast<Strategy>(mode), Rnd.next());
     item->setChecked(true);
     // Switching between modes keeps the running timer's rhythm.
     if (!tmrAuto.isActive()) {

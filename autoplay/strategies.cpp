@@ -61,6 +61,10 @@ const StrategyTable& tableOf(Strategy strategy) {
     }
 }
 
+std::int32_t seedAutoDir(Strategy strategy, float r) {
+    return static_cast<std::int32_t>(r * static_cast<float>(tableOf(strategy).cycleLength));
+}
+
 int chooseDirection(Strategy strategy, std::int32_t& autoDir, const Evaluation& evaluation) {
     const StrategyTable& table = tableOf(strategy);
     // AutoDir is always seeded and stored within the cycle; reduce it anyway so a stray

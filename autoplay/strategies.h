@@ -32,6 +32,10 @@ struct StrategyTable {
 
 const StrategyTable& tableOf(Strategy strategy);
 
+// Where a strategy starts in its cycle when it is switched on: the integer part of r times
+// the cycle length, for one draw r in [0, 1).
+std::int32_t seedAutoDir(Strategy strategy, float r);
+
 // Picks the first legal direction in the strategy's order for autoDir, moves autoDir on as
 // the strategy does after that direction, and returns it; returns -1 and leaves autoDir alone
 // when nothing is legal.

@@ -132,4 +132,25 @@ std::int32_t randomTileValue(float r) {
     return static_cast<int>(r * 10.0f) == 9 ? 4 : 2;
 }
 
+Spawned spawnTile(Cells& cells, RandomSource& random, TileRule rule) {
+    Spawned spawned;
+    if (countEmpty(cells) == 0) {
+        return spawned;
+    }
+    spawned.index = spawnTarget(cells, random.next()); // the position is always drawn first
+    switch (rule) {
+    case TileRule::Only2:
+        spawned.value = 2;
+        break;
+    case TileRule::Only4:
+        spawned.value = 4;
+        break;
+    default:
+        spawned.value = randomTileValue(random.next());
+        break;
+    }
+    cells[spawned.index] = spawned.value;
+    return spawned;
+}
+
 } // namespace korvex

@@ -3,6 +3,8 @@
 // auto-play league both call into these, so the rules exist exactly once.
 #pragma once
 
+#include "engine/random.h"
+
 #include <array>
 #include <cstdint>
 
@@ -55,5 +57,18 @@ int spawnTarget(const Cells& cells, float r);
 
 // The value of a new tile when no option forces it: 4 when floor(r * 10) = 9, else 2.
 std::int32_t randomTileValue(float r);
+
+// How a new tile's value is chosen: forced by one of the two options, or left to chance.
+enum class TileRule : int { Random, Only2, Only4 };
+
+struct Spawned {
+    int index = -1;         // storage index of the new tile; -1 when the board was full
+    std::int32_t value = 0; // 0 when nothing was placed
+};
+
+// Places one new tile: one draw picks the empty cell, and under TileRule::Random a second
+// draw picks its value. A full board is left alone and nothing is drawn. The window's
+// SpawnTile and the headless league both spawn through this.
+Spawned spawnTile(Cells& cells, RandomSource& random, TileRule rule);
 
 } // namespace korvex

@@ -6,21 +6,18 @@
 using namespace korvex;
 
 void frmMain::SpawnTile() {
-    if (countEmpty(Board) == 0) {
+    TileRule rule = TileRule::Random;
+    if (mnuOnly2->isChecked()) {
+        rule = TileRule::Only2;
+    } else if (mnuOnly4->isChecked()) {
+        rule = TileRule::Only4;
+    }
+    const Spawned spawned = spawnTile(Board, Rnd, rule);
+    if (spawned.index < 0) {
         GameOver = 1; // nothing drawn from the random source, nothing marked
         return;
     }
-    const int target = spawnTarget(Board, Rnd.next());
-    std::int32_t value = 2;
-    if (mnuOnly2->isChecked()) {
-        value = 2;
-    } else if (mnuOnly4->isChecked()) {
-        value = 4;
-    } else {
-        value = randomTileValue(Rnd.next());
-    }
-    Board[target] = value;
-    lblFon[target]->SetBorderStyle(1);
+    lblFon[spawned.index]->SetBorderStyle(1);
 }
 
 void frmMain::ClearSpawnMarks() {
