@@ -53,7 +53,9 @@ std::string fallbackDirectory() {
 
 std::string privateLockDirectory() {
     const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-    if (runtime != nullptr && isPrivateDirectory(runtime)) {
+    // A relative path would move the lock with the working directory, letting two copies
+    // started from different places both run; such a value counts as unusable.
+    if (runtime != nullptr && *runtime == '/' && isPrivateDirectory(runtime)) {
         return runtime;
     }
     std::string dir = fallbackDirectory();

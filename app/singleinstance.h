@@ -29,9 +29,10 @@ private:
     std::string LockPath;
 };
 
-// The directory for the lock: $XDG_RUNTIME_DIR when it is a directory owned by this user and
-// closed to others, else a 0700 directory of this user's that it creates in the temporary
-// directory. Empty when neither can be had. Says on standard error when it falls back.
+// The directory for the lock: $XDG_RUNTIME_DIR when it is an absolute path to a directory
+// owned by this user and closed to others, else a 0700 directory of this user's that it
+// creates in the temporary directory (or, if another user took that name, in the user's cache
+// directory). Empty when none can be had. Says on standard error when it falls back.
 std::string privateLockDirectory();
 
 } // namespace korvex

@@ -1,0 +1,559 @@
+// The game in hostile surroundings, checked in-process: where the single-instance lock goes
+// when the runtime directory cannot hold it, how two locks meet, and the board's layout and
+// number font on a scaled display or without the usual number font.
+#include "app/frmmain.h"
+#include "app/singleinstance.h"
+#include "testsupport.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QFontDatabase>
+#include <QFontInfo>
+#include <QImage>
+#include <QPainter>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTemporaryFile>
+#include <QTest>
+
+#include <cstdio>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using korvex::SingleInstance;
+
+namespace {
+
+// Set in the copy of this test that checks the board under changed surroundings.
+constexpr const char* kChildVariable = "KORVEX_SURROUNDINGS_CHILD";
+constexpr const char* kDejaVuDir = "/usr/share/fonts/truetype/dejavu";
+
+std::optional<uid_t> nobodyUid() {
+    const passwd* entry = getpwnam("nobody");
+    if (entry == nullptr || entry->pw_uid == geteuid()) {
+        return std::nullopt;
+    }
+    return entry->pw_uid;
+}
+
+QByteArray native(const QString& path) {
+    return QFile::encodeName(path);
+}
+
+bool makeDir(const QString& path, mode_t mode) {
+    return ::mkdir(native(path).constData(), 0700) == 0 &&
+           ::chmod(native(path).constData(), mode) == 0;
+}
+
+bool giveToNobody(const QString& path) {
+    const auto uid = nobodyUid();
+    return uid && ::lchown(native(path).constData(), *uid, static_cast<gid_t>(-1)) == 0;
+}
+
+// Empty when path is a real directory of this user's with mode 0700, else what is wrong.
+QString notPrivate(const QString& path) {
+    struct stat st {};
+    if (::lstat(native(path).constData(), &st) != 0) {
+        return path + QStringLiteral(" does not exist");
+    }
+    if (!S_ISDIR(st.st_mode)) {
+        return path + QStringLiteral(" is not a directory");
+    }
+    if (st.st_uid != geteuid()) {
+        return path + QStringLiteral(" belongs to uid %1").arg(st.st_uid);
+    }
+    if ((st.st_mode & 07777) != 0700) {
+        return path + QStringLiteral(" has mode %1").arg(st.st_mode & 07777, 0, 8);
+    }
+    return {};
+}
+
+// Runs f with standard error going to a file, and returns what it wrote there.
+QByteArray captureStderr(const std::function<void()>& f) {
+    QTemporaryFile file;
+    if (!file.open()) {
+        return "cannot capture standard error";
+    }
+    std::fflush(stderr);
+    const int saved = ::dup(STDERR_FILENO);
+    ::dup2(file.handle(), STDERR_FILENO);
+    f();
+    std::fflush(stderr);
+    ::dup2(saved, STDERR_FILENO);
+    ::close(saved);
+    file.seek(0);
+    return file.readAll();
+}
+
+QString lockDirectory(QByteArray* err) {
+    QString dir;
+    *err = captureStderr([&dir] { dir = QString::fromStdString(korvex::privateLockDirectory()); });
+    return dir;
+}
+
+QRect inkIn(const QImage& image) {
+    QRect ink;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            if (qAlpha(image.pixel(x, y)) != 0) {
+                ink |= QRect(x, y, 1, 1);
+            }
+        }
+    }
+    return ink;
+}
+
+// The extent of what the label paints (its text) in device pixels; the label's background is
+// left out, so any pixel that is not transparent is ink.
+QRect inkOf(QWidget* label, qreal ratio) {
+    QImage image(label->size() * ratio, QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(ratio);
+    image.fill(Qt::transparent);
+    label->render(&image, QPoint(), QRegion(), QWidget::RenderFlags());
+    return inkIn(image);
+}
+
+// The extent of the same text drawn in the same font with room to spare: what the label
+// would paint if nothing were cut off.
+QRect freeInkOf(const QLabel* label, qreal ratio) {
+    const QSize room = label->size() * 4;
+    QImage image(room * ratio, QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(ratio);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    painter.setFont(label->font());
+    painter.setPen(Qt::black);
+    painter.drawText(QRect(QPoint(0, 0), room), Qt::AlignCenter, label->text());
+    painter.end();
+    return inkIn(image);
+}
+
+} // namespace
+
+class TestSurroundings : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> Scratch;
+    QString Tmp;  // TMPDIR during a test: where the fallback goes first
+    QString Home; // HOME during a test: where the fallback goes next
+    QByteArray SavedRuntime, SavedTmp, SavedHome;
+    QString SavedCwd;
+
+    QString fallback() const { return Tmp + QStringLiteral("/korvex-%1").arg(geteuid()); }
+    QString homeFallback() const { return Home + QStringLiteral("/.cache/korvex"); }
+
+    static void restore(const char* name, const QByteArray& value) {
+        if (value.isNull()) {
+            qunsetenv(name);
+        } else {
+            qputenv(name, value);
+        }
+    }
+
+private slots:
+    void initTestCase() {
+        korvex::test::usePrivateRuntimeDir();
+        SavedRuntime = qgetenv("XDG_RUNTIME_DIR");
+        SavedTmp = qEnvironmentVariableIsSet("TMPDIR") ? qgetenv("TMPDIR") : QByteArray();
+        SavedHome = qEnvironmentVariableIsSet("HOME") ? qgetenv("HOME") : QByteArray();
+        SavedCwd = QDir::currentPath();
+    }
+
+    // Each test gets its own TMPDIR and HOME, so a fallback never meets a real player's lock.
+    void init() {
+        Scratch = std::make_unique<QTemporaryDir>();
+        QVERIFY(Scratch->isValid());
+        Tmp = Scratch->filePath(QStringLiteral("tmp"));
+        Home = Scratch->filePath(QStringLiteral("home"));
+        QVERIFY(makeDir(Tmp, 0700));
+        QVERIFY(makeDir(Home, 0700));
+        qputenv("TMPDIR", native(Tmp));
+        qputenv("HOME", native(Home));
+    }
+
+    void cleanup() {
+        QDir::setCurrent(SavedCwd);
+        restore("XDG_RUNTIME_DIR", SavedRuntime);
+        restore("TMPDIR", SavedTmp);
+        restore("HOME", SavedHome);
+        Scratch.reset();
+    }
+
+    // Which runtime directories may hold the lock: only a real directory of this user's that
+    // no one else can write to. Every other one sends the lock to a private fallback, with one
+    // line on standard error naming it.
+    void runtimeDirectoryChoice_data() {
+        QTest::addColumn<QString>("situation");
+        QTest::addColumn<bool>("usesRuntime");
+        QTest::newRow("private") << "private" << true;
+        QTest::newRow("readable by others") << "readable by others" << true;
+        QTest::newRow("unset") << "unset" << false;
+        QTest::newRow("empty") << "empty" << false;
+        QTest::newRow("missing") << "missing" << false;
+        QTest::newRow("relative") << "relative" << false;
+        QTest::newRow("a file") << "a file" << false;
+        QTest::newRow("world-writable") << "world-writable" << false;
+        QTest::newRow("sticky world-writable") << "sticky world-writable" << false;
+        QTest::newRow("group-writable") << "group-writable" << false;
+        QTest::newRow("symlink to a private dir") << "symlink to a private dir" << false;
+        QTest::newRow("another user's") << "another user's" << false;
+        // Root may write anywhere, so an unwritable mode does not stop it.
+        QTest::newRow("unwritable") << "unwritable" << (geteuid() == 0);
+    }
+
+    void runtimeDirectoryChoice() {
+        QFETCH(QString, situation);
+        QFETCH(bool, usesRuntime);
+        const QString runtime = Scratch->filePath(QStringLiteral("run"));
+        QString value = runtime;
+        if (situation == QLatin1String("private")) {
+            QVERIFY(makeDir(runtime, 0700));
+        } else if (situation == QLatin1String("readable by others")) {
+            QVERIFY(makeDir(runtime, 0755));
+        } else if (situation == QLatin1String("unset")) {
+            value.clear();
+        } else if (situation == QLatin1String("empty")) {
+            value = QStringLiteral("");
+        } else if (situation == QLatin1String("relative")) {
+            // A relative path would put the lock wherever the game happens to be started.
+            QVERIFY(makeDir(runtime, 0700));
+            QVERIFY(QDir::setCurrent(Scratch->path()));
+            value = QStringLiteral("run");
+        } else if (situation == QLatin1String("a file")) {
+            QFile file(runtime);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+        } else if (situation == QLatin1String("world-writable")) {
+            QVERIFY(makeDir(runtime, 0777));
+        } else if (situation == QLatin1String("sticky world-writable")) {
+            QVERIFY(makeDir(runtime, 01777));
+        } else if (situation == QLatin1String("group-writable")) {
+            QVERIFY(makeDir(runtime, 0770));
+        } else if (situation == QLatin1String("symlink to a private dir")) {
+            const QString target = Scratch->filePath(QStringLiteral("real-run"));
+            QVERIFY(makeDir(target, 0700));
+            QVERIFY(QFile::link(target, runtime));
+        } else if (situation == QLatin1String("another user's")) {
+            if (geteuid() != 0 || !nobodyUid()) {
+                QSKIP("needs root and a user 'nobody' to give the directory away");
+            }
+            QVERIFY(makeDir(runtime, 0700));
+            QVERIFY(giveToNobody(runtime));
+        } else if (situation == QLatin1String("unwritable")) {
+            QVERIFY(makeDir(runtime, 0500));
+        } else if (situation != QLatin1String("missing")) {
+            QFAIL("unknown situation");
+        }
+        if (value.isNull()) {
+            qunsetenv("XDG_RUNTIME_DIR");
+        } else {
+            qputenv("XDG_RUNTIME_DIR", native(value));
+        }
+
+        QByteArray err;
+        const QString dir = lockDirectory(&err);
+        if (usesRuntime) {
+            QCOMPARE(dir, value);
+            QCOMPARE(err, QByteArray());
+            return;
+        }
+        QCOMPARE(dir, fallback());
+        QVERIFY2(notPrivate(dir).isEmpty(), qPrintable(notPrivate(dir)));
+        QCOMPARE(err.count('\n'), 1);
+        QVERIFY2(err.startsWith("korvex: ") && err.contains(native(dir)), err.constData());
+    }
+
+    // A umask that lets everyone in does not widen the fallback directory.
+    void fallbackIsPrivateWhateverTheUmask() {
+        qunsetenv("XDG_RUNTIME_DIR");
+        const mode_t saved = ::umask(0);
+        QByteArray err;
+        const QString dir = lockDirectory(&err);
+        ::umask(saved);
+        QCOMPARE(dir, fallback());
+        QVERIFY2(notPrivate(dir).isEmpty(), qPrintable(notPrivate(dir)));
+    }
+
+    // The fallback's name in the temporary directory is known to everyone, so someone else may
+    // have taken it first; then the lock goes to the user's own cache directory instead, and
+    // nothing is written into what the other one made.
+    void takenFallbackIsNotUsed_data() {
+        QTest::addColumn<QString>("situation");
+        QTest::newRow("another user's") << "another user's";
+        QTest::newRow("world-writable") << "world-writable";
+        QTest::newRow("symlink to a private dir") << "symlink to a private dir";
+        QTest::newRow("a file") << "a file";
+    }
+
+    void takenFallbackIsNotUsed() {
+        QFETCH(QString, situation);
+        qunsetenv("XDG_RUNTIME_DIR");
+        const QString taken = fallback();
+        QString lookInside = taken;
+        if (situation == QLatin1String("another user's")) {
+            if (geteuid() != 0 || !nobodyUid()) {
+                QSKIP("needs root and a user 'nobody' to give the directory away");
+            }
+            QVERIFY(makeDir(taken, 0700));
+            QVERIFY(giveToNobody(taken));
+        } else if (situation == QLatin1String("world-writable")) {
+            QVERIFY(makeDir(taken, 0777));
+        } else if (situation == QLatin1String("symlink to a private dir")) {
+            lookInside = Scratch->filePath(QStringLiteral("elsewhere"));
+            QVERIFY(makeDir(lookInside, 0700));
+            QVERIFY(QFile::link(lookInside, taken));
+        } else {
+            QFile file(taken);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            lookInside.clear();
+        }
+
+        QByteArray err;
+        QCOMPARE(lockDirectory(&err), homeFallback());
+        QVERIFY2(notPrivate(homeFallback()).isEmpty(), qPrintable(notPrivate(homeFallback())));
+        QCOMPARE(err.count('\n'), 1);
+        QVERIFY2(err.contains(native(homeFallback())), err.constData());
+
+        SingleInstance lock;
+        SingleInstance::Result result{};
+        captureStderr([&] { result = lock.acquire(); });
+        QCOMPARE(result, SingleInstance::Result::Acquired);
+        QCOMPARE(QString::fromStdString(lock.path()),
+                 homeFallback() + QStringLiteral("/korvex.lock"));
+        if (!lookInside.isEmpty()) {
+            QCOMPARE(
+                QDir(lookInside).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System),
+                QStringList());
+        }
+    }
+
+    // With no private place at all the game still runs, unguarded, and says why.
+    void noPrivatePlaceLeavesTheGameUnguarded() {
+        qunsetenv("XDG_RUNTIME_DIR");
+        qunsetenv("HOME");
+        const QString elsewhere = Scratch->filePath(QStringLiteral("elsewhere"));
+        QVERIFY(makeDir(elsewhere, 0700));
+        QVERIFY(QFile::link(elsewhere, fallback()));
+
+        QByteArray err;
+        QCOMPARE(lockDirectory(&err), QString());
+        QCOMPARE(err.count('\n'), 1);
+        QVERIFY2(err.startsWith("korvex: "), err.constData());
+
+        SingleInstance lock;
+        SingleInstance::Result result{};
+        captureStderr([&] { result = lock.acquire(); });
+        QCOMPARE(result, SingleInstance::Result::Acquired);
+        QCOMPARE(lock.path(), std::string());
+        QVERIFY(!QFileInfo::exists(elsewhere + QStringLiteral("/korvex.lock")));
+    }
+
+    // Two locks conflict even inside one process, wherever the lock lives; the loser wins once
+    // the holder lets go, by release() or by going away.
+    void twoLocksConflict_data() {
+        QTest::addColumn<bool>("inRuntime");
+        QTest::newRow("in the runtime directory") << true;
+        QTest::newRow("in the fallback") << false;
+    }
+
+    void twoLocksConflict() {
+        QFETCH(bool, inRuntime);
+        QString dir = fallback();
+        if (inRuntime) {
+            dir = Scratch->filePath(QStringLiteral("run"));
+            QVERIFY(makeDir(dir, 0700));
+            qputenv("XDG_RUNTIME_DIR", native(dir));
+        } else {
+            qunsetenv("XDG_RUNTIME_DIR");
+        }
+        const QString lockFile = dir + QStringLiteral("/korvex.lock");
+
+        std::optional<SingleInstance> first(std::in_place);
+        SingleInstance second;
+        captureStderr([&] {
+            QCOMPARE(first->acquire(), SingleInstance::Result::Acquired);
+            QCOMPARE(QString::fromStdString(first->path()), lockFile);
+            QCOMPARE(second.acquire(), SingleInstance::Result::HeldElsewhere);
+            QCOMPARE(second.acquire(), SingleInstance::Result::HeldElsewhere);
+            first->release();
+            QCOMPARE(second.acquire(), SingleInstance::Result::Acquired);
+            QCOMPARE(first->acquire(), SingleInstance::Result::HeldElsewhere);
+            second.release();
+            QCOMPARE(first->acquire(), SingleInstance::Result::Acquired);
+            first.reset();
+            QCOMPARE(second.acquire(), SingleInstance::Result::Acquired);
+        });
+        if (QTest::currentTestFailed()) {
+            return;
+        }
+
+        // Only this user may open the lock file.
+        struct stat st {};
+        QCOMPARE(::lstat(native(lockFile).constData(), &st), 0);
+        QVERIFY(S_ISREG(st.st_mode));
+        QCOMPARE(st.st_uid, geteuid());
+        QCOMPARE(st.st_mode & 0077, mode_t{0});
+    }
+
+    // A lock file left behind by a copy that died does not keep the next one out.
+    void leftoverLockFileDoesNotBlock() {
+        const QString dir = Scratch->filePath(QStringLiteral("run"));
+        QVERIFY(makeDir(dir, 0700));
+        qputenv("XDG_RUNTIME_DIR", native(dir));
+        QFile leftover(dir + QStringLiteral("/korvex.lock"));
+        QVERIFY(leftover.open(QIODevice::WriteOnly));
+        leftover.close();
+
+        SingleInstance lock;
+        QCOMPARE(lock.acquire(), SingleInstance::Result::Acquired);
+        QCOMPARE(QString::fromStdString(lock.path()), leftover.fileName());
+    }
+
+    // The board on a display scaled by two, and without the designed number font: the layout
+    // stays in the same logical pixels, and the widest number, 16384, is not clipped. Each row
+    // runs in a fresh copy of this test, since both settings are read when the application
+    // starts.
+    void boardLayoutAndNumbers_data() {
+        QTest::addColumn<int>("scale");
+        QTest::addColumn<bool>("withoutCarlito");
+        QTest::newRow("as installed") << 1 << false;
+        QTest::newRow("double scale") << 2 << false;
+        QTest::newRow("without Carlito") << 1 << true;
+        QTest::newRow("without Carlito, double scale") << 2 << true;
+    }
+
+    void boardLayoutAndNumbers() {
+        QFETCH(int, scale);
+        QFETCH(bool, withoutCarlito);
+        if (qEnvironmentVariableIsSet(kChildVariable)) {
+            checkBoard(scale, withoutCarlito);
+            return;
+        }
+
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QString::fromLatin1(kChildVariable), QStringLiteral("1"));
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        env.remove(QStringLiteral("QT_SCALE_FACTOR"));
+        env.remove(QStringLiteral("FONTCONFIG_FILE"));
+        if (scale != 1) {
+            env.insert(QStringLiteral("QT_SCALE_FACTOR"), QString::number(scale));
+        }
+        QTemporaryDir fonts;
+        if (withoutCarlito) {
+            // A font configuration that knows only the DejaVu fonts.
+            if (!QFileInfo(QString::fromLatin1(kDejaVuDir)).isDir()) {
+                QSKIP("no DejaVu fonts to fall back on");
+            }
+            QVERIFY(fonts.isValid());
+            QFile conf(fonts.filePath(QStringLiteral("fonts.conf")));
+            QVERIFY(conf.open(QIODevice::WriteOnly));
+            conf.write(
+                QStringLiteral("<?xml version=\"1.0\"?>\n"
+                               "<!DOCTYPE fontconfig SYSTEM \"urn:fontconfig:fonts.dtd\">\n"
+                               "<fontconfig>\n  <dir>%1</dir>\n  <cachedir>%2</cachedir>\n"
+                               "</fontconfig>\n")
+                    .arg(QString::fromLatin1(kDejaVuDir), fonts.filePath(QStringLiteral("cache")))
+                    .toUtf8());
+            conf.close();
+            env.insert(QStringLiteral("FONTCONFIG_FILE"), conf.fileName());
+        }
+
+        QProcess child;
+        child.setProcessEnvironment(env);
+        child.setProcessChannelMode(QProcess::MergedChannels);
+        child.start(QCoreApplication::applicationFilePath(),
+                    {QStringLiteral("boardLayoutAndNumbers:") +
+                     QString::fromUtf8(QTest::currentDataTag())});
+        const bool finished = child.waitForFinished(120000);
+        if (!finished) {
+            child.kill();
+            child.waitForFinished();
+        }
+        const QByteArray output = child.readAll();
+        QVERIFY2(finished && child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0,
+                 output.constData());
+        QVERIFY2(output.contains("PASS   : TestSurroundings::boardLayoutAndNumbers") ||
+                     output.contains("SKIP   : TestSurroundings::boardLayoutAndNumbers"),
+                 output.constData());
+    }
+
+private:
+    void checkBoard(int scale, bool withoutCarlito) {
+        const bool hasCarlito = QFontDatabase::families().contains(QStringLiteral("Carlito"));
+        if (withoutCarlito) {
+            QVERIFY2(!hasCarlito, "Carlito is still visible to this run");
+        } else if (!hasCarlito) {
+            QSKIP("Carlito is not installed");
+        }
+        QCOMPARE(qApp->devicePixelRatio(), qreal(scale));
+
+        frmMain w;
+        w.Form_Load();
+        QVERIFY(!w.Unloaded());
+        w.mnuWin_Click();
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+
+        QWidget* client = w.centralWidget();
+        QCOMPARE(client->size(), QSize(319, 335));
+        QVERIFY(w.rect().contains(client->geometry()));
+        const QPixmap shot = w.grab();
+        QCOMPARE(shot.devicePixelRatio(), qreal(scale));
+        QCOMPARE(shot.size(), w.size() * scale);
+
+        for (int k = 0; k < korvex::kCells; ++k) {
+            const int left = 6 + 78 * (k % 4);
+            const int top = 6 + 78 * (k / 4);
+            QCOMPARE(w.lblFon[k]->geometry(), QRect(left, top, 73, 73));
+            QCOMPARE(w.lblNum[k]->geometry(), QRect(left - 6, top + 18, 85, 37));
+            QVERIFY(client->rect().contains(w.lblNum[k]->geometry()));
+        }
+        QVERIFY(client->rect().contains(w.lblScore->geometry()));
+
+        const QFont font = w.lblNum[12]->font();
+        QCOMPARE(font.pixelSize(), 29);
+        QVERIFY(QFontInfo(font).bold());
+        if (withoutCarlito) {
+            QVERIFY(QFontInfo(font).family() != QStringLiteral("Carlito"));
+        }
+
+        // Every number of the showcase is painted whole inside its label: as wide and as tall
+        // as with room to spare (clipping can cut off whole digits), and clear of its edges.
+        QCOMPARE(w.lblNum[12]->Caption(), QStringLiteral("16384"));
+        for (int k = 0; k < korvex::kCells; ++k) {
+            Label* label = w.lblNum[k];
+            if (label->Caption().isEmpty()) {
+                continue;
+            }
+            const QRect ink = inkOf(label, scale);
+            const QRect free = freeInkOf(label, scale);
+            const QSize device = label->size() * scale;
+            const QString where =
+                QStringLiteral("%1 paints %2,%3 to %4,%5 in %6x%7, unclipped %8x%9")
+                    .arg(label->Caption())
+                    .arg(ink.left())
+                    .arg(ink.top())
+                    .arg(ink.right())
+                    .arg(ink.bottom())
+                    .arg(device.width())
+                    .arg(device.height())
+                    .arg(free.width())
+                    .arg(free.height());
+            QVERIFY2(!ink.isEmpty(), qPrintable(where));
+            QVERIFY2(qAbs(ink.width() - free.width()) <= 1 &&
+                         qAbs(ink.height() - free.height()) <= 1,
+                     qPrintable(where));
+            QVERIFY2(ink.left() > 0 && ink.right() < device.width() - 1 && ink.top() > 0 &&
+                         ink.bottom() < device.height() - 1,
+                     qPrintable(where));
+        }
+    }
+};
+
+QTEST_MAIN(TestSurroundings)
+#include "test_surroundings.moc"
