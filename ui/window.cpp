@@ -14,6 +14,7 @@
 #include <QLayout>
 #include <QMenu>
 #include <QMenuBar>
+#include <QProxyStyle>
 
 namespace {
 
@@ -150,8 +151,29 @@ QAction* addItem(QMenu* menu, const QString& caption, bool checkable, frmMain* w
 
 } // namespace
 
+namespace {
+
+// A lone tap of Alt would otherwise put the menu bar into keyboard mode and hand it the keys,
+// so the arrows would walk the menus instead of reaching the game. The menus stay on the mouse
+// and F2; the keyboard belongs to the board.
+class NoAltMenuStyle : public QProxyStyle {
+public:
+    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                  QStyleHintReturn* returnData) const override {
+        if (hint == SH_MenuBar_AltKeyNavigation) {
+            return 0;
+        }
+        return QProxyStyle::styleHint(hint, option, widget, returnData);
+    }
+};
+
+} // namespace
+
 void frmMain::CreateMenus() {
     QMenuBar* bar = menuBar();
+    auto* barStyle = new NoAltMenuStyle;
+    barStyle->setParent(bar);
+    bar->setStyle(barStyle);
     bar->setFocusPolicy(Qt::NoFocus);
     bar->setNativeMenuBar(false);
 
@@ -190,6 +212,13 @@ void frmMain::CreateMenus() {
 void frmMain::keyPressEvent(QKeyEvent* event) {
     Form_KeyDown(korvex::virtualKey(event->key()),
                  korvex::shiftState(static_cast<int>(event->modifiers())));
+}
+
+// Tab and Shift+Tab must reach the key handler like every other key. Only the menu bar ever
+// holds the focus (after a lone Alt starts its keyboard mode), and Qt's focus navigation
+// would otherwise swallow the two keys to move the focus back.
+bool frmMain::focusNextPrevChild(bool /*next*/) {
+    return false;
 }
 
 void frmMain::closeEvent(QCloseEvent* event) {

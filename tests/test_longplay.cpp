@@ -1,0 +1,161 @@
+// Long play: the auto-player driven tick by tick through a million ticks, game after game,
+// with the window shown. The process's resident memory must stay flat once warmed up: a
+// window that runs for days at 10 ms a move may not grow with every move or every game.
+//
+//   KORVEX_LONGPLAY_TICKS  ticks to play (default 1,000,000; 200,000 under the sanitizers)
+#include "app/frmmain.h"
+#include "testsupport.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTest>
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+
+#if defined(__SANITIZE_ADDRESS__)
+#define KORVEX_UNDER_SANITIZER 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define KORVEX_UNDER_SANITIZER 1
+#endif
+#endif
+#ifndef KORVEX_UNDER_SANITIZER
+#define KORVEX_UNDER_SANITIZER 0
+#endif
+
+namespace {
+
+constexpr bool kUnderSanitizer = KORVEX_UNDER_SANITIZER != 0;
+constexpr std::int64_t kDefaultTicks = kUnderSanitizer ? 200000 : 1000000;
+constexpr std::int64_t kWarmUpTicks = 100000;
+constexpr std::int64_t kAllowedGrowth = 1024 * 1024; // bytes
+
+// Resident set size from /proc/self/statm (second field, in pages).
+std::int64_t residentBytes() {
+    QFile statm(QStringLiteral("/proc/self/statm"));
+    if (!statm.open(QIODevice::ReadOnly)) {
+        return -1;
+    }
+    const QList<QByteArray> fields = statm.readAll().simplified().split(' ');
+    if (fields.size() < 2) {
+        return -1;
+    }
+    return fields[1].toLongLong() * static_cast<std::int64_t>(sysconf(_SC_PAGESIZE));
+}
+
+} // namespace
+
+class TestLongPlay : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { korvex::test::usePrivateRuntimeDir(); }
+
+    void memoryStaysFlatOverAMillionTicks() {
+        bool ok = false;
+        std::int64_t ticks = qEnvironmentVariable("KORVEX_LONGPLAY_TICKS").toLongLong(&ok);
+        if (!ok || ticks <= 0) {
+            ticks = kDefaultTicks;
+        }
+        const std::int64_t warmUp = std::min(kWarmUpTicks, ticks / 10);
+
+        frmMain w;
+        w.Form_Load();
+        QVERIFY(!w.Unloaded());
+        w.Rnd.seedRaw(1234567); // the same games on every run
+        w.mnuNewGame_Click();
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        // Ticks come only from this loop, never from the clock.
+        int clockTicks = 0;
+        connect(&w.tmrAuto, &QTimer::timeout, this, [&clockTicks] { ++clockTicks; });
+
+        const std::array<QAction*, 3> modes{w.mnuAuto1, w.mnuAuto2, w.mnuAuto3};
+        const std::array<QAction*, 4> speeds{w.mnuSpeed10, w.mnuSpeed200, w.mnuSpeed700,
+                                             w.mnuSpeed2000};
+        std::int64_t games = 0;
+        std::int64_t gamesEnded = 0;
+        std::int32_t bestTile = 0;
+        std::int64_t rssAfterWarmUp = -1;
+        std::int64_t rssPeak = 0;
+
+        // Starts the next game: a mode item after a finished game starts a fresh one; now and
+        // then the victory preview first, and the options and the speed rotate.
+        auto nextGame = [&] {
+            // Paint between games, while the timer is stopped and no tick can fall due.
+            QCoreApplication::processEvents();
+            if (games % 7 == 3) {
+                w.mnuWin->trigger();
+            }
+            if (games % 5 == 1) {
+                w.mnuOnly2->trigger();
+            } else if (games % 5 == 2) {
+                w.mnuOnly4->trigger();
+            } else if (games % 5 == 4 && (w.mnuOnly2->isChecked() || w.mnuOnly4->isChecked())) {
+                (w.mnuOnly2->isChecked() ? w.mnuOnly2 : w.mnuOnly4)->trigger();
+            }
+            speeds[static_cast<std::size_t>(games % 4)]->trigger();
+            modes[static_cast<std::size_t>(games % 3)]->trigger();
+            ++games;
+        };
+
+        QElapsedTimer clock;
+        clock.start();
+        nextGame();
+        for (std::int64_t t = 0; t < ticks; ++t) {
+            if (!w.tmrAuto.isActive()) {
+                nextGame();
+            }
+            const std::int32_t gameOverBefore = w.GameOver;
+            w.tmrAuto_Timer();
+            if (gameOverBefore == 0 && w.GameOver == 1) {
+                ++gamesEnded;
+                QVERIFY(!w.tmrAuto.isActive());
+                QCOMPARE(w.AutoMode, 0);
+            }
+            QCOMPARE(w.MoveGain, 0);
+            for (const std::int32_t v : w.Board) {
+                bestTile = std::max(bestTile, v);
+            }
+            if (t + 1 == warmUp) {
+                rssAfterWarmUp = residentBytes();
+            }
+            if (t % 65536 == 0 && t > warmUp) {
+                rssPeak = std::max(rssPeak, residentBytes());
+            }
+        }
+        const double seconds = static_cast<double>(clock.elapsed()) / 1000.0;
+        w.tmrAuto.stop();
+        QCoreApplication::processEvents();
+        const std::int64_t rssEnd = residentBytes();
+        rssPeak = std::max(rssPeak, rssEnd);
+
+        qInfo("long play: %lld ticks in %.1f s, %lld games started, %lld ended by the auto-player, "
+              "largest tile %d",
+              static_cast<long long>(ticks), seconds, static_cast<long long>(games),
+              static_cast<long long>(gamesEnded), bestTile);
+        qInfo("long play: resident memory after %lld warm-up ticks %lld KiB, at the end %lld KiB, "
+              "peak %lld KiB, growth %lld KiB%s",
+              static_cast<long long>(warmUp), static_cast<long long>(rssAfterWarmUp / 1024),
+              static_cast<long long>(rssEnd / 1024), static_cast<long long>(rssPeak / 1024),
+              static_cast<long long>((rssPeak - rssAfterWarmUp) / 1024),
+              kUnderSanitizer ? " (not judged under the sanitizers)" : "");
+
+        QCOMPARE(clockTicks, 0);
+        QVERIFY(gamesEnded > 10); // many whole games, each played to its end
+        QVERIFY(rssAfterWarmUp > 0);
+        if (!kUnderSanitizer) {
+            QVERIFY2(rssPeak - rssAfterWarmUp < kAllowedGrowth,
+                     qPrintable(QStringLiteral("resident memory grew by %1 KiB")
+                                    .arg((rssPeak - rssAfterWarmUp) / 1024)));
+        }
+    }
+};
+
+QTEST_MAIN(TestLongPlay)
+#include "test_longplay.moc"
