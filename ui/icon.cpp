@@ -23,10 +23,11 @@ QImage renderIcon(int size) {
     painter.setRenderHint(QPainter::Antialiasing, size >= 32);
     painter.setPen(Qt::NoPen);
 
-    // Whole-pixel geometry: a 1/16 margin and gap, at least one pixel each.
-    const int gap = std::max(1, size / 16);
-    const int tile = (size - 3 * gap) / 2;
-    const int margin = (size - 2 * tile - gap) / 2;
+    // Whole-pixel geometry, symmetric at every size: equal outer margins of 1/16 (at least one
+    // pixel), and the gap between the tiles takes the odd pixel the two tiles cannot share.
+    const int margin = std::max(1, size / 16);
+    const int tile = (size - 3 * margin) / 2;
+    const int gap = size - 2 * margin - 2 * tile;
     const qreal boardRadius = size >= 32 ? size / 8.0 : 0.0;
     const qreal tileRadius = size >= 32 ? size / 16.0 : 0.0;
 

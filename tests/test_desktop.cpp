@@ -1,0 +1,322 @@
+// The desktop integration: the desktop entry and the AppStream metainfo pass the freedesktop
+// validators, agree with each other and with the program, and an install lays out exactly
+// the files listed in install-files.txt, with the icons the program itself draws.
+#include "ui/icon.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <QImage>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QXmlStreamReader>
+
+#include <algorithm>
+
+namespace {
+
+const QString kAppId = QStringLiteral("org.korvex.Korvex");
+const QString kSourceDir = QStringLiteral(KORVEX_SOURCE_DIR);
+
+QString resource(const QString& name) {
+    return kSourceDir + QStringLiteral("/resources/") + name;
+}
+
+struct Run {
+    int exitCode = -1;
+    QString output; // standard output and error together
+};
+
+Run run(const QString& tool, const QStringList& arguments) {
+    Run result;
+    const QString program = QStandardPaths::findExecutable(tool);
+    if (program.isEmpty()) {
+        result.output = tool + QStringLiteral(" is missing: run scripts/setup");
+        return result;
+    }
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove(QStringLiteral("DESTDIR")); // would move the install out of the prefix
+    process.setProcessEnvironment(environment);
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.start(program, arguments);
+    if (!process.waitForFinished(300000)) {
+        result.output = tool + QStringLiteral(" did not finish");
+        return result;
+    }
+    result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    result.output = QString::fromUtf8(process.readAll());
+    return result;
+}
+
+// The keys of the [Desktop Entry] group.
+QMap<QString, QString> desktopEntry(const QString& path) {
+    QMap<QString, QString> keys;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        return keys;
+    }
+    bool inGroup = false;
+    while (!file.atEnd()) {
+        const QString line = QString::fromUtf8(file.readLine()).trimmed();
+        if (line.startsWith(QLatin1Char('['))) {
+            inGroup = line == QStringLiteral("[Desktop Entry]");
+        } else if (inGroup && line.contains(QLatin1Char('=')) && !line.startsWith('#')) {
+            const qsizetype equals = line.indexOf(QLatin1Char('='));
+            keys.insert(line.left(equals), line.mid(equals + 1));
+        }
+    }
+    return keys;
+}
+
+// What the tests compare in the metainfo: element path -> texts, e.g. "component/id".
+QMultiMap<QString, QString> metainfo(const QString& path) {
+    QMultiMap<QString, QString> values;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return values;
+    }
+    QXmlStreamReader xml(&file);
+    QStringList stack;
+    while (!xml.atEnd()) {
+        xml.readNext();
+        if (xml.isStartElement()) {
+            stack << xml.name().toString();
+            const QString here = stack.join(QLatin1Char('/'));
+            for (const QXmlStreamAttribute& attribute : xml.attributes()) {
+                values.insert(here + QStringLiteral("@") + attribute.qualifiedName().toString(),
+                              attribute.value().toString());
+            }
+        } else if (xml.isEndElement()) {
+            stack.removeLast();
+        } else if (xml.isCharacters() && !xml.isWhitespace()) {
+            values.insert(stack.join(QLatin1Char('/')), xml.text().toString().trimmed());
+        }
+    }
+    return xml.hasError() ? QMultiMap<QString, QString>{} : values;
+}
+
+QStringList expectedInstall() {
+    QStringList files;
+    QFile file(QStringLiteral(KORVEX_SOURCE_DIR "/tests/install-files.txt"));
+    if (file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        while (!file.atEnd()) {
+            const QString line = QString::fromUtf8(file.readLine()).trimmed();
+            if (!line.isEmpty() && !line.startsWith(QLatin1Char('#'))) {
+                files << line;
+            }
+        }
+    }
+    return files;
+}
+
+} // namespace
+
+class TestDesktop : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir root; // the install goes to ROOT/usr, laid out as on a system
+    QString prefixPath;
+    QStringList installed; // relative to the prefix
+
+    QString prefixed(const QString& file) const { return prefixPath + QLatin1Char('/') + file; }
+
+private slots:
+    void initTestCase() {
+        QVERIFY(root.isValid());
+        prefixPath = root.filePath(QStringLiteral("usr"));
+        const Run install = run(QStringLiteral(KORVEX_CMAKE_COMMAND),
+                                {QStringLiteral("--install"), QStringLiteral(KORVEX_BINARY_DIR),
+                                 QStringLiteral("--prefix"), prefixPath});
+        QVERIFY2(install.exitCode == 0, qPrintable(install.output));
+        QDirIterator it(root.path(), QDir::Files | QDir::Hidden | QDir::System,
+                        QDirIterator::Subdirectories);
+        const QDir prefix(prefixPath);
+        while (it.hasNext()) {
+            installed << prefix.relativeFilePath(it.next()); // anything outside shows as ../
+        }
+        installed.sort();
+    }
+
+    void desktopEntryPassesValidator() {
+        const Run check = run(QStringLiteral("desktop-file-validate"),
+                              {resource(kAppId + QStringLiteral(".desktop"))});
+        QVERIFY2(check.exitCode == 0, qPrintable(check.output));
+        // Hints and warnings leave the exit code at 0; none is accepted either.
+        QVERIFY2(check.output.trimmed().isEmpty(), qPrintable(check.output));
+    }
+
+    void metainfoPassesValidator() {
+        const Run check =
+            run(QStringLiteral("appstreamcli"),
+                {QStringLiteral("validate"), QStringLiteral("--no-net"),
+                 QStringLiteral("--no-color"), resource(kAppId + QStringLiteral(".metainfo.xml"))});
+        QVERIFY2(check.exitCode == 0, qPrintable(check.output));
+        // Errors, warnings and infos alike; only pedantic notes (the capitals of the id) pass.
+        static const QRegularExpression issue(QStringLiteral("^\\s*[EWI]: "),
+                                              QRegularExpression::MultilineOption);
+        QVERIFY2(!check.output.contains(issue), qPrintable(check.output));
+    }
+
+    // The desktop entry starts the installed program by name, under the id the program
+    // announces to the desktop and with the icon installed under that id, in Russian too.
+    void desktopEntryNamesTheProgramAndItsIcon() {
+        const QMap<QString, QString> entry =
+            desktopEntry(resource(kAppId + QStringLiteral(".desktop")));
+        QCOMPARE(entry.value(QStringLiteral("Type")), QStringLiteral("Application"));
+        QCOMPARE(entry.value(QStringLiteral("Exec")), QStringLiteral(KORVEX_BINARY_NAME));
+        QCOMPARE(entry.value(QStringLiteral("Icon")), kAppId);
+        QVERIFY(
+            entry.value(QStringLiteral("Categories")).split(';').contains(QStringLiteral("Game")));
+        for (const QString& key : {QStringLiteral("Name[ru]"), QStringLiteral("Comment[ru]")}) {
+            QVERIFY2(!entry.value(key).isEmpty(), qPrintable(key));
+        }
+        static const QRegularExpression cyrillic(QStringLiteral("[\\x{0400}-\\x{04FF}]"));
+        QVERIFY(entry.value(QStringLiteral("Comment[ru]")).contains(cyrillic));
+        QVERIFY(installed.contains(QStringLiteral("share/icons/hicolor/scalable/apps/") + kAppId +
+                                   QStringLiteral(".svg")));
+    }
+
+    // The metainfo launches this desktop entry, has a Russian text beside the English one,
+    // and its newest release is the version being built, as is the package changelog's.
+    void metainfoAgreesWithTheProject() {
+        const QMultiMap<QString, QString> info =
+            metainfo(resource(kAppId + QStringLiteral(".metainfo.xml")));
+        QVERIFY2(!info.isEmpty(), "metainfo does not parse");
+        QCOMPARE(info.value(QStringLiteral("component/id")), kAppId);
+        QCOMPARE(info.value(QStringLiteral("component@type")),
+                 QStringLiteral("desktop-application"));
+        QCOMPARE(info.value(QStringLiteral("component/launchable")),
+                 kAppId + QStringLiteral(".desktop"));
+        QCOMPARE(info.value(QStringLiteral("component/provides/binary")),
+                 QStringLiteral(KORVEX_BINARY_NAME));
+        QVERIFY(info.values(QStringLiteral("component/summary@xml:lang"))
+                    .contains(QStringLiteral("ru")));
+        QVERIFY(info.values(QStringLiteral("component/description/p@xml:lang"))
+                    .contains(QStringLiteral("ru")));
+        QCOMPARE(info.value(QStringLiteral("component/content_rating@type")),
+                 QStringLiteral("oars-1.1"));
+        // The first release listed is the newest.
+        QCOMPARE(info.values(QStringLiteral("component/releases/release@version")).constLast(),
+                 QStringLiteral(KORVEX_VERSION));
+
+        QFile changelog(resource(QStringLiteral("changelog")));
+        QVERIFY(changelog.open(QIODevice::ReadOnly | QIODevice::Text));
+        const QString firstLine = QString::fromUtf8(changelog.readLine());
+        QVERIFY2(firstLine.startsWith(QStringLiteral("korvex (" KORVEX_VERSION ") ")),
+                 qPrintable(firstLine));
+    }
+
+    // The metainfo's screenshot is the README's, made by scripts/screenshot.
+    void screenshotIsTheReadmes() {
+        const QMultiMap<QString, QString> info =
+            metainfo(resource(kAppId + QStringLiteral(".metainfo.xml")));
+        const QString image = info.value(QStringLiteral("component/screenshots/screenshot/image"));
+        QVERIFY2(image.endsWith(QStringLiteral("/docs/screenshot.png")), qPrintable(image));
+        QVERIFY(!QImage(kSourceDir + QStringLiteral("/docs/screenshot.png")).isNull());
+        QFile readme(kSourceDir + QStringLiteral("/README.md"));
+        QVERIFY(readme.open(QIODevice::ReadOnly));
+        QVERIFY(readme.readAll().contains("(docs/screenshot.png)"));
+    }
+
+    // The installed tree as a whole: the metainfo finds its desktop entry and its icon.
+    void installedTreePassesAppstream() {
+        const Run check = run(QStringLiteral("appstreamcli"),
+                              {QStringLiteral("validate-tree"), QStringLiteral("--no-net"),
+                               QStringLiteral("--no-color"), root.path()});
+        QVERIFY2(check.exitCode == 0, qPrintable(check.output));
+        static const QRegularExpression issue(QStringLiteral("^\\s*[EWI]: "),
+                                              QRegularExpression::MultilineOption);
+        QVERIFY2(!check.output.contains(issue), qPrintable(check.output));
+        QVERIFY2(check.output.contains(kAppId + QStringLiteral(".metainfo.xml")),
+                 qPrintable(check.output));
+    }
+
+    void installLaysOutExactlyTheListedFiles() {
+        const QStringList expected = expectedInstall();
+        QVERIFY2(!expected.isEmpty(), "tests/install-files.txt is missing or empty");
+        QStringList missing;
+        for (const QString& file : expected) {
+            if (!installed.contains(file)) {
+                missing << file;
+            }
+        }
+        QStringList extra;
+        for (const QString& file : installed) {
+            if (!expected.contains(file)) {
+                extra << file;
+            }
+        }
+        QVERIFY2(missing.isEmpty() && extra.isEmpty(),
+                 qPrintable(QStringLiteral("missing: %1\nnot listed: %2")
+                                .arg(missing.join(' '), extra.join(' '))));
+    }
+
+    // Debian's permissions: programs 0755, everything else 0644, directories 0755.
+    void installedFilesHaveUsualPermissions() {
+        const QFileDevice::Permissions readable = QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                                  QFileDevice::ReadGroup | QFileDevice::ReadOther;
+        const QFileDevice::Permissions executable =
+            readable | QFileDevice::ExeOwner | QFileDevice::ExeGroup | QFileDevice::ExeOther;
+        const QFileDevice::Permissions all =
+            executable | QFileDevice::WriteGroup | QFileDevice::WriteOther;
+        for (const QString& file : installed) {
+            const QFileInfo info(prefixed(file));
+            const bool program = file.startsWith(QStringLiteral("games/"));
+            QVERIFY2((info.permissions() & all) == (program ? executable : readable),
+                     qPrintable(file));
+            for (QDir dir = info.dir(); dir.absolutePath() != QDir(root.path()).absolutePath();
+                 dir.cdUp()) {
+                const QFileInfo dirInfo(dir.absolutePath());
+                QVERIFY2((dirInfo.permissions() & all) == executable,
+                         qPrintable(dir.absolutePath()));
+            }
+        }
+    }
+
+    // Each hicolor PNG is the program's own drawing at the size its folder names.
+    void installedIconsAreTheDrawing() {
+        static const QRegularExpression iconPath(
+            QStringLiteral("^share/icons/hicolor/(\\d+)x(\\d+)/apps/org\\.korvex\\.Korvex\\.png$"));
+        QList<int> sizes;
+        for (const QString& file : installed) {
+            const QRegularExpressionMatch match = iconPath.match(file);
+            if (!match.hasMatch()) {
+                continue;
+            }
+            const int size = match.captured(1).toInt();
+            QCOMPARE(match.captured(2).toInt(), size);
+            const QImage image(prefixed(file));
+            QCOMPARE(image.size(), QSize(size, size));
+            QVERIFY2(image.convertToFormat(QImage::Format_ARGB32) ==
+                         korvex::renderIcon(size).convertToFormat(QImage::Format_ARGB32),
+                     qPrintable(file));
+            sizes << size;
+        }
+        std::sort(sizes.begin(), sizes.end());
+        QCOMPARE(sizes, (QList<int>{16, 24, 32, 48, 64, 128, 256}));
+    }
+
+    // Man page and changelog are compressed without a time stamp, as Debian asks.
+    void compressedDocsCarryNoTimeStamp() {
+        for (const QString& file : installed) {
+            if (!file.endsWith(QStringLiteral(".gz"))) {
+                continue;
+            }
+            QFile gz(prefixed(file));
+            QVERIFY(gz.open(QIODevice::ReadOnly));
+            const QByteArray header = gz.read(10);
+            QCOMPARE(header.size(), 10);
+            QVERIFY2(header.startsWith("\x1f\x8b"), qPrintable(file));
+            QVERIFY2(header.mid(4, 4) == QByteArray(4, '\0'), qPrintable(file)); // MTIME
+            QVERIFY2((header.at(3) & 0x08) == 0, qPrintable(file));              // no FNAME
+        }
+    }
+};
+
+QTEST_MAIN(TestDesktop)
+#include "test_desktop.moc"

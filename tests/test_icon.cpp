@@ -1,0 +1,147 @@
+// The game's icon: one design, drawn in code at every size and hand-written as SVG for
+// launchers that scale; the two must agree, and the small sizes must stay readable.
+#include "ui/icon.h"
+
+#include <QColor>
+#include <QImage>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <algorithm>
+#include <cstdlib>
+#include <vector>
+
+namespace {
+
+constexpr QRgb kBoardGrey = qRgb(128, 128, 128);
+
+// Runs of equal classification (board grey or not) along a line of pixels.
+struct Run {
+    bool grey;
+    int length;
+};
+
+std::vector<Run> runsAlong(const QImage& image, bool horizontal, int at) {
+    std::vector<Run> runs;
+    for (int i = 0; i < image.width(); ++i) {
+        const QRgb pixel = horizontal ? image.pixel(i, at) : image.pixel(at, i);
+        const bool grey = qAlpha(pixel) == 255 && (pixel & 0xffffff) == (kBoardGrey & 0xffffff);
+        if (runs.empty() || runs.back().grey != grey) {
+            runs.push_back({grey, 0});
+        }
+        ++runs.back().length;
+    }
+    return runs;
+}
+
+QString describe(const std::vector<Run>& runs) {
+    QStringList parts;
+    for (const Run& run : runs) {
+        parts << QStringLiteral("%1%2")
+                     .arg(run.grey ? QStringLiteral("grey ") : QStringLiteral("tile "))
+                     .arg(run.length);
+    }
+    return parts.join(QStringLiteral(", "));
+}
+
+} // namespace
+
+class TestIcon : public QObject {
+    Q_OBJECT
+private slots:
+    // Every size shows two tiles across and two down, framed by equal margins of the board's
+    // grey, with tiles of one width and a gap at least as wide as a margin.
+    void tilesSitSymmetricallyOnTheBoard_data() {
+        QTest::addColumn<int>("size");
+        for (const int size : {16, 24, 32, 48, 64, 128, 256}) {
+            QTest::addRow("%d px", size) << size;
+        }
+    }
+    void tilesSitSymmetricallyOnTheBoard() {
+        QFETCH(int, size);
+        const QImage image = korvex::renderIcon(size).convertToFormat(QImage::Format_ARGB32);
+        QCOMPARE(image.size(), QSize(size, size));
+        for (const bool horizontal : {true, false}) {
+            for (const int at : {size / 4, size - 1 - size / 4}) {
+                const std::vector<Run> runs = runsAlong(image, horizontal, at);
+                const QString where = QStringLiteral("%1 %2: %3")
+                                          .arg(horizontal ? "row" : "column")
+                                          .arg(at)
+                                          .arg(describe(runs));
+                QVERIFY2(runs.size() == 5, qPrintable(where));
+                QVERIFY2(runs[0].grey && !runs[1].grey && runs[2].grey && !runs[3].grey &&
+                             runs[4].grey,
+                         qPrintable(where));
+                QVERIFY2(runs[0].length == runs[4].length, qPrintable(where));
+                QVERIFY2(runs[1].length == runs[3].length, qPrintable(where));
+                QVERIFY2(runs[2].length >= runs[0].length, qPrintable(where));
+            }
+        }
+    }
+
+    // The four tiles wear four different colours of the board, none of them the grey.
+    void tilesHaveFourDistinctColours_data() { tilesSitSymmetricallyOnTheBoard_data(); }
+    void tilesHaveFourDistinctColours() {
+        QFETCH(int, size);
+        const QImage image = korvex::renderIcon(size).convertToFormat(QImage::Format_ARGB32);
+        const int near = size / 4;
+        const int far = size - 1 - size / 4;
+        QList<QRgb> colours{image.pixel(near, near), image.pixel(far, near), image.pixel(near, far),
+                            image.pixel(far, far)};
+        for (const QRgb colour : colours) {
+            QCOMPARE(qAlpha(colour), 255);
+            QVERIFY(colour != kBoardGrey);
+        }
+        std::sort(colours.begin(), colours.end());
+        QVERIFY(std::adjacent_find(colours.begin(), colours.end()) == colours.end());
+    }
+
+    // The window's icon carries the five sizes a desktop asks for.
+    void windowIconHasFiveSizes() {
+        QList<QSize> sizes = korvex::windowIcon().availableSizes();
+        std::sort(sizes.begin(), sizes.end(),
+                  [](QSize a, QSize b) { return a.width() < b.width(); });
+        const QList<QSize> expected{{16, 16}, {24, 24}, {32, 32}, {48, 48}, {64, 64}};
+        QCOMPARE(sizes, expected);
+    }
+
+    // The scalable icon is written by hand: rendered at 64 px it must show the drawing of
+    // renderIcon(64). The two renderers' anti-aliasing differs by a few levels at most.
+    void scalableIconMatchesTheDrawing() {
+        const QString rsvg = QStandardPaths::findExecutable(QStringLiteral("rsvg-convert"));
+        QVERIFY2(!rsvg.isEmpty(), "rsvg-convert is missing: run scripts/setup");
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const QString png = dir.filePath(QStringLiteral("icon.png"));
+        QProcess process;
+        process.start(rsvg, {QStringLiteral("-w"), QStringLiteral("64"), QStringLiteral("-h"),
+                             QStringLiteral("64"), QStringLiteral("-o"), png,
+                             QStringLiteral(KORVEX_SOURCE_DIR "/resources/org.korvex.Korvex.svg")});
+        QVERIFY(process.waitForFinished(60000));
+        QVERIFY2(process.exitCode() == 0, process.readAllStandardError().constData());
+
+        const QImage fromSvg = QImage(png).convertToFormat(QImage::Format_ARGB32);
+        const QImage drawn = korvex::renderIcon(64).convertToFormat(QImage::Format_ARGB32);
+        QCOMPARE(fromSvg.size(), drawn.size());
+        int differing = 0;
+        for (int y = 0; y < 64; ++y) {
+            for (int x = 0; x < 64; ++x) {
+                const QRgb a = fromSvg.pixel(x, y);
+                const QRgb b = drawn.pixel(x, y);
+                const int delta =
+                    std::max({std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)),
+                              std::abs(qBlue(a) - qBlue(b)), std::abs(qAlpha(a) - qAlpha(b))});
+                if (delta > 8) {
+                    ++differing;
+                }
+            }
+        }
+        // A tile moved by one pixel, or a colour changed, differs in 50 pixels or more.
+        QVERIFY2(differing <= 8, qPrintable(QStringLiteral("%1 pixels differ").arg(differing)));
+    }
+};
+
+QTEST_MAIN(TestIcon)
+#include "test_icon.moc"
