@@ -2,6 +2,7 @@
 // game, the mode and speed commands, and whole games played by the real timer.
 #include "app/frmmain.h"
 #include "testsupport.h"
+#include "windowtest.h"
 
 #include <QAction>
 #include <QTest>
@@ -10,8 +11,10 @@
 #include <cstdint>
 
 using korvex::Cells;
-
-Q_DECLARE_METATYPE(Cells)
+using korvex::test::kDistinct;
+using korvex::test::marks;
+using korvex::test::setBoard;
+using korvex::test::start;
 
 namespace {
 
@@ -20,43 +23,7 @@ constexpr int R = korvex::Right;
 constexpr int D = korvex::Down;
 constexpr int L = korvex::Left;
 
-// Sixteen pairwise different tiles: a full board on which nothing is legal.
-constexpr Cells kDistinct{
-    2,    4,     8,     16,    //
-    32,   64,    128,   256,   //
-    512,  1024,  2048,  4096,  //
-    8192, 16384, 32768, 65536, //
-};
-
 const char* const kDirectionNames[] = {"up", "right", "down", "left"};
-
-bool start(frmMain& w, quint32 seed = 1) {
-    w.Form_Load();
-    if (w.Unloaded()) {
-        return false;
-    }
-    w.Rnd.seedRaw(seed);
-    w.mnuNewGame_Click();
-    return true;
-}
-
-void setBoard(frmMain& w, const Cells& cells, std::int32_t score = 0) {
-    w.Board = cells;
-    w.ClearSpawnMarks();
-    w.MoveGain = 0;
-    w.Score = score;
-    w.DrawBoard();
-}
-
-QList<int> marks(const frmMain& w) {
-    QList<int> marked;
-    for (int i = 0; i < korvex::kCells; ++i) {
-        if (w.lblFon[i]->BorderStyle() == 1) {
-            marked << i;
-        }
-    }
-    return marked;
-}
 
 // The writes only drawing makes: captions and colours. Spawn marks are borders, which the
 // strategies' own spawn sets, so they are left out.

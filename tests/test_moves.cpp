@@ -2,6 +2,7 @@
 // and score line, the keys that must not move, Esc, and the victory preview.
 #include "app/frmmain.h"
 #include "testsupport.h"
+#include "windowtest.h"
 
 #include <QAction>
 #include <QKeyEvent>
@@ -11,18 +12,12 @@
 #include <cstdint>
 
 using korvex::Cells;
-
-Q_DECLARE_METATYPE(Cells)
+using korvex::test::kDistinct;
+using korvex::test::marks;
+using korvex::test::setBoard;
+using korvex::test::start;
 
 namespace {
-
-// Sixteen pairwise different tiles: a full board on which nothing is legal.
-constexpr Cells kDistinct{
-    2,    4,     8,     16,    //
-    32,   64,    128,   256,   //
-    512,  1024,  2048,  4096,  //
-    8192, 16384, 32768, 65536, //
-};
 
 constexpr Cells kShowcase{
     0,     2,    4,    4,    //
@@ -32,37 +27,6 @@ constexpr Cells kShowcase{
 };
 
 const Qt::Key kArrows[] = {Qt::Key_Up, Qt::Key_Right, Qt::Key_Down, Qt::Key_Left};
-
-// Starts the window as the program does, then makes its chance reproducible.
-bool start(frmMain& w, quint32 seed = 1) {
-    w.Form_Load();
-    if (w.Unloaded()) {
-        return false;
-    }
-    w.Rnd.seedRaw(seed);
-    w.mnuNewGame_Click();
-    return true;
-}
-
-// Puts a position on the board with no spawn mark and no pending points, as it would be
-// shown between two events.
-void setBoard(frmMain& w, const Cells& cells, std::int32_t score = 0) {
-    w.Board = cells;
-    w.ClearSpawnMarks();
-    w.MoveGain = 0;
-    w.Score = score;
-    w.DrawBoard();
-}
-
-QList<int> marks(const frmMain& w) {
-    QList<int> marked;
-    for (int i = 0; i < korvex::kCells; ++i) {
-        if (w.lblFon[i]->BorderStyle() == 1) {
-            marked << i;
-        }
-    }
-    return marked;
-}
 
 std::int64_t sum(const Cells& cells) {
     std::int64_t total = 0;
