@@ -149,10 +149,6 @@ QAction* addItem(QMenu* menu, const QString& caption, bool checkable, frmMain* w
     return item;
 }
 
-} // namespace
-
-namespace {
-
 // A lone tap of Alt would otherwise put the menu bar into keyboard mode and hand it the keys,
 // so the arrows would walk the menus instead of reaching the game. The menus stay on the mouse
 // and F2; the keyboard belongs to the board.
@@ -214,9 +210,8 @@ void frmMain::keyPressEvent(QKeyEvent* event) {
                  korvex::shiftState(static_cast<int>(event->modifiers())));
 }
 
-// Tab and Shift+Tab must reach the key handler like every other key. Only the menu bar ever
-// holds the focus (after a lone Alt starts its keyboard mode), and Qt's focus navigation
-// would otherwise swallow the two keys to move the focus back.
+// Tab and Shift+Tab must reach the key handler like every other key; with nothing to move
+// the focus to, Qt's focus navigation would otherwise swallow them.
 bool frmMain::focusNextPrevChild(bool /*next*/) {
     return false;
 }
