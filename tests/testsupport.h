@@ -1,11 +1,21 @@
-// Shared set-up for the window tests: a private runtime directory per test process, so runs
-// in parallel never meet each other's single-instance lock.
+// SPDX-FileCopyrightText: 2026 Korvex developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
+// The surroundings the tests set up: a private runtime directory per test process, so runs in
+// parallel never meet each other's single-instance lock; directories with a given mode or
+// owner; a font configuration without the number font; and running a helper program.
 #pragma once
 
 #include <QByteArray>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 
-#include <cstdlib>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace korvex::test {
 
@@ -13,6 +23,101 @@ namespace korvex::test {
 inline void usePrivateRuntimeDir() {
     static QTemporaryDir dir; // created with mode 0700
     qputenv("XDG_RUNTIME_DIR", dir.path().toLocal8Bit());
+}
+
+inline QByteArray native(const QString& path) {
+    return QFile::encodeName(path);
+}
+
+// Made 0700 first, so that no one can slip in before the mode is set.
+inline bool makeDir(const QString& path, mode_t mode) {
+    return ::mkdir(native(path).constData(), 0700) == 0 &&
+           ::chmod(native(path).constData(), mode) == 0;
+}
+
+// Another user to give things to; null when there is none, or it is this user.
+inline const passwd* nobody() {
+    const passwd* entry = getpwnam("nobody");
+    return entry != nullptr && entry->pw_uid != geteuid() ? entry : nullptr;
+}
+
+// Only root can give a file away.
+inline bool canGiveAway() {
+    return geteuid() == 0 && nobody() != nullptr;
+}
+
+inline bool giveToNobody(const QString& path) {
+    const passwd* other = nobody();
+    return other != nullptr &&
+           ::lchown(native(path).constData(), other->pw_uid, other->pw_gid) == 0;
+}
+
+// Empty when path is a real directory of `owner`'s with mode 0700, else what is wrong.
+inline QString notPrivate(const QString& path, uid_t owner = geteuid()) {
+    struct stat st {};
+    if (::lstat(native(path).constData(), &st) != 0) {
+        return path + QStringLiteral(" does not exist");
+    }
+    if (!S_ISDIR(st.st_mode)) {
+        return path + QStringLiteral(" is not a directory");
+    }
+    if (st.st_uid != owner) {
+        return path + QStringLiteral(" belongs to uid %1").arg(st.st_uid);
+    }
+    if ((st.st_mode & 07777) != 0700) {
+        return path + QStringLiteral(" has mode %1").arg(st.st_mode & 07777, 0, 8);
+    }
+    return {};
+}
+
+inline const QString kDejaVuDir = QStringLiteral("/usr/share/fonts/truetype/dejavu");
+
+// Writes into `dir` a font configuration that knows only the DejaVu fonts, so the number
+// font is missing; returns its path for FONTCONFIG_FILE, empty when it cannot.
+inline QString writeFontConfigWithoutCarlito(const QString& dir) {
+    QFile conf(dir + QStringLiteral("/fonts.conf"));
+    if (!QFileInfo(kDejaVuDir).isDir() || !conf.open(QIODevice::WriteOnly)) {
+        return {};
+    }
+    conf.write(QStringLiteral("<?xml version=\"1.0\"?>\n"
+                              "<!DOCTYPE fontconfig SYSTEM \"urn:fontconfig:fonts.dtd\">\n"
+                              "<fontconfig>\n  <dir>%1</dir>\n  <cachedir>%2</cachedir>\n"
+                              "</fontconfig>\n")
+                   .arg(kDejaVuDir, dir + QStringLiteral("/fc-cache"))
+                   .toUtf8());
+    return conf.fileName();
+}
+
+// A helper program run to its end.
+struct ToolRun {
+    bool ok = false; // ended normally with status 0
+    QByteArray out;
+    QByteArray err;
+    QString what() const { return QString::fromLocal8Bit(out + err); }
+};
+
+inline ToolRun runTool(const QString& tool, const QStringList& args,
+                       const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment(),
+                       int timeoutMs = 300000) {
+    ToolRun run;
+    const QString program = QStandardPaths::findExecutable(tool);
+    if (program.isEmpty()) {
+        run.err = tool.toLocal8Bit() + " is missing: run scripts/setup";
+        return run;
+    }
+    QProcess p;
+    p.setProcessEnvironment(env);
+    p.start(program, args);
+    if (!p.waitForFinished(timeoutMs)) {
+        p.kill();
+        p.waitForFinished();
+        run.err = tool.toLocal8Bit() + " did not finish";
+        return run;
+    }
+    run.ok = p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+    run.out = p.readAllStandardOutput();
+    run.err = p.readAllStandardError();
+    return run;
 }
 
 } // namespace korvex::test

@@ -1,25 +1,26 @@
+// SPDX-FileCopyrightText: 2026 Korvex developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Helpers for tests that drive the window: starting it reproducibly, putting a position on
-// the board, and reading the spawn marks.
+// the board, reading the spawn marks, counting label writes, checking what the labels show
+// against the reference, and the menu items by what they stand for.
 #pragma once
 
 #include "app/frmmain.h"
+#include "reference.h"
+#include "testsupport.h"
 
+#include <QAction>
 #include <QList>
-#include <QMetaType>
+#include <QRect>
 
+#include <array>
 #include <cstdint>
-
-Q_DECLARE_METATYPE(korvex::Cells)
+#include <type_traits>
 
 namespace korvex::test {
 
-// Sixteen pairwise different tiles: a full board on which nothing is legal.
-constexpr Cells kDistinct{
-    2,    4,     8,     16,    //
-    32,   64,    128,   256,   //
-    512,  1024,  2048,  4096,  //
-    8192, 16384, 32768, 65536, //
-};
+static_assert(std::is_same_v<Cells, korvex::Cells>, "the reference's board is the program's");
 
 // Starts the window as the program does, then makes its chance reproducible.
 inline bool start(frmMain& w, quint32 seed = 1) {
@@ -42,15 +43,169 @@ inline void setBoard(frmMain& w, const Cells& cells, std::int32_t score = 0) {
     w.DrawBoard();
 }
 
+// The border style of every cell's background label.
+inline std::array<int, 16> borders(const frmMain& w) {
+    std::array<int, 16> styles{};
+    for (int i = 0; i < 16; ++i) {
+        styles[i] = w.lblFon[i]->BorderStyle();
+    }
+    return styles;
+}
+
 // The storage indices of the cells that carry the spawn mark.
 inline QList<int> marks(const frmMain& w) {
     QList<int> marked;
-    for (int i = 0; i < kCells; ++i) {
+    for (int i = 0; i < 16; ++i) {
         if (w.lblFon[i]->BorderStyle() == 1) {
             marked << i;
         }
     }
     return marked;
 }
+
+// Which labels' writes to count: a handler that draws changes the count, one that does not,
+// cannot. Spawn marks are writes to the backgrounds.
+enum Labels : int {
+    ScoreLabel = 1,
+    NumberLabels = 2,
+    BackgroundLabels = 4,
+    AllLabels = 7,
+};
+
+inline quint64 labelWrites(const frmMain& w, int which = AllLabels) {
+    quint64 total = (which & ScoreLabel) ? w.lblScore->Writes() : 0;
+    for (int i = 0; i < 16; ++i) {
+        total += (which & NumberLabels) ? w.lblNum[i]->Writes() : 0;
+        total += (which & BackgroundLabels) ? w.lblFon[i]->Writes() : 0;
+    }
+    return total;
+}
+
+// Empty when every cell shows `cells`: its text, its background and, for a tile, its text
+// colour, all from the reference's colour table; otherwise the first cell that does not.
+inline QString drawnWrong(const frmMain& w, const Cells& cells) {
+    for (int k = 0; k < 16; ++k) {
+        const std::int32_t v = cells[k];
+        const Colours colours = coloursOf(v);
+        if (w.lblNum[k]->Caption() != cellText(v) ||
+            rgb24(w.lblFon[k]->BackColor()) != colours.back ||
+            (v != 0 && rgb24(w.lblNum[k]->ForeColor()) != colours.fore)) {
+            return QStringLiteral("cell %1 does not show %2: '%3'")
+                .arg(k)
+                .arg(v)
+                .arg(w.lblNum[k]->Caption());
+        }
+    }
+    return {};
+}
+
+// Which direction turned `before` into the board: the new tile (the one marked) is taken out,
+// and what is left must be the reference's move in exactly one direction. -1 when the board
+// did not change, -2 when no single move explains it.
+inline int directionPlayed(const frmMain& w, const Cells& before) {
+    if (w.Board == before) {
+        return -1;
+    }
+    const QList<int> marked = marks(w);
+    if (marked.size() != 1) {
+        return -2;
+    }
+    Cells withoutSpawn = w.Board;
+    withoutSpawn[marked.first()] = 0;
+    int found = -2;
+    for (int d = 0; d < 4; ++d) {
+        const Moved moved = move(before, d);
+        if (moved.changed && moved.cells == withoutSpawn) {
+            found = found == -2 ? d : -3; // -3: ambiguous, the fixture is no good
+        }
+    }
+    return found;
+}
+
+// The arrow keys by direction code, and the direction of a key (-1 for any other key).
+inline constexpr std::array<Qt::Key, 4> kArrowKeys{Qt::Key_Up, Qt::Key_Right, Qt::Key_Down,
+                                                   Qt::Key_Left};
+inline int arrowDirection(int key) {
+    for (int d = 0; d < 4; ++d) {
+        if (kArrowKeys[d] == key) {
+            return d;
+        }
+    }
+    return -1;
+}
+
+// --- The menu items ---------------------------------------------------------------------
+
+inline QList<QAction*> allItems(const frmMain& w) {
+    return {w.mnuNewGame, w.mnuOnly2,    w.mnuOnly4,    w.mnuAuto1,     w.mnuAuto2, w.mnuAuto3,
+            w.mnuSpeed10, w.mnuSpeed200, w.mnuSpeed700, w.mnuSpeed2000, w.mnuWin};
+}
+
+inline QAction* modeItem(const frmMain& w, int mode) {
+    return std::array<QAction*, 3>{w.mnuAuto1, w.mnuAuto2, w.mnuAuto3}[mode - 1];
+}
+
+// The mode item's handler itself, without the menu's path.
+inline void clickMode(frmMain& w, int mode) {
+    constexpr std::array<void (frmMain::*)(), 3> handlers{
+        &frmMain::mnuAuto1_Click, &frmMain::mnuAuto2_Click, &frmMain::mnuAuto3_Click};
+    (w.*handlers[mode - 1])();
+}
+
+// The strategy's own procedure, as the timer tick calls it.
+inline void callStrategy(frmMain& w, int mode) {
+    constexpr std::array<void (frmMain::*)(), 3> strategies{
+        &frmMain::AutoAllDirections, &frmMain::AutoThreeDirections, &frmMain::AutoCorner};
+    (w.*strategies[mode - 1])();
+}
+
+inline QList<int> checkedModes(const frmMain& w) {
+    QList<int> checked;
+    for (int mode = 1; mode <= 3; ++mode) {
+        if (modeItem(w, mode)->isChecked()) {
+            checked << mode;
+        }
+    }
+    return checked;
+}
+
+inline constexpr std::array<int, 4> kSpeeds{10, 200, 700, 2000};
+
+inline QAction* speedItem(const frmMain& w, int interval) {
+    const std::array<QAction*, 4> items{w.mnuSpeed10, w.mnuSpeed200, w.mnuSpeed700, w.mnuSpeed2000};
+    for (int i = 0; i < 4; ++i) {
+        if (kSpeeds[i] == interval) {
+            return items[i];
+        }
+    }
+    return nullptr;
+}
+
+inline QList<int> checkedSpeeds(const frmMain& w) {
+    QList<int> checked;
+    for (const int interval : kSpeeds) {
+        if (speedItem(w, interval)->isChecked()) {
+            checked << interval;
+        }
+    }
+    return checked;
+}
+
+// --- The layout -------------------------------------------------------------------------
+
+// The layout is given in twips; 15 of them make a pixel at 96 dpi.
+constexpr int px(int twips) {
+    return twips / 15;
+}
+
+// Cell k's square and its number label: cells 1170 twips apart from 90, 90; a number label
+// 90 twips left of and 270 below its cell.
+inline QRect fonRect(int k) {
+    return {px(90 + 1170 * (k % 4)), px(90 + 1170 * (k / 4)), px(1095), px(1095)};
+}
+inline QRect numRect(int k) {
+    return {px(1170 * (k % 4)), px(360 + 1170 * (k / 4)), px(1275), px(555)};
+}
+inline const QRect kScoreRect{px(90), px(4770), px(3450), px(195)};
 
 } // namespace korvex::test

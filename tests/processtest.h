@@ -1,0 +1,269 @@
+// SPDX-FileCopyrightText: 2026 Korvex developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
+// Helpers for tests that start the real program as processes: a private place for each run,
+// the processes it started (killed whatever happens), who holds the single-instance lock,
+// how a copy that should leave left, and the game on a private X server.
+#pragma once
+
+#include "testsupport.h"
+
+#include <QProcess>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <fstream>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace korvex::test {
+
+inline const QString kLockName = QStringLiteral("korvex.lock");
+constexpr int kGenerousMs = 20000; // for anything that should take a moment
+constexpr int kStaysUpMs = 2000;   // a copy that should run must still run after this long
+
+// Every process a test starts. Whatever a test leaves running, a failed check included, is
+// killed when this goes out of scope.
+class Processes {
+public:
+    Processes() = default;
+    Processes(const Processes&) = delete;
+    Processes& operator=(const Processes&) = delete;
+    ~Processes() {
+        for (auto& p : List) {
+            if (p->state() != QProcess::NotRunning) {
+                p->kill();
+                p->waitForFinished(kGenerousMs);
+            }
+        }
+    }
+
+    QProcess* start(const QString& program, const QStringList& args, const QProcessEnvironment& env,
+                    const QString& workingDir = {}) {
+        List.push_back(std::make_unique<QProcess>());
+        QProcess* p = List.back().get();
+        p->setProcessEnvironment(env);
+        if (!workingDir.isEmpty()) {
+            p->setWorkingDirectory(workingDir);
+        }
+        p->start(program, args);
+        return p;
+    }
+
+private:
+    std::vector<std::unique_ptr<QProcess>> List;
+};
+
+// A fresh place for each run: its own runtime directory (0700), temporary directory and home,
+// so no run meets another's lock, nor a real player's.
+struct Surroundings {
+    QTemporaryDir Root;
+    QString Runtime = Root.filePath(QStringLiteral("run"));
+    QString Tmp = Root.filePath(QStringLiteral("tmp"));
+    QString Home = Root.filePath(QStringLiteral("home"));
+    QProcessEnvironment Env = QProcessEnvironment::systemEnvironment();
+
+    Surroundings() {
+        for (const QString& dir : {Runtime, Tmp, Home}) {
+            makeDir(dir, 0700);
+        }
+        for (const char* name :
+             {"DISPLAY", "WAYLAND_DISPLAY", "QT_SCALE_FACTOR", "FONTCONFIG_FILE"}) {
+            Env.remove(QString::fromLatin1(name));
+        }
+        Env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        Env.insert(QStringLiteral("XDG_RUNTIME_DIR"), Runtime);
+        Env.insert(QStringLiteral("TMPDIR"), Tmp);
+        Env.insert(QStringLiteral("HOME"), Home);
+    }
+    bool valid() const {
+        return Root.isValid() && QFileInfo(Runtime).isDir() && QFileInfo(Tmp).isDir() &&
+               QFileInfo(Home).isDir();
+    }
+    QString runtimeLock() const { return Runtime + QLatin1Char('/') + kLockName; }
+};
+
+// The processes holding a whole-file lock on `file`, read from the kernel's table of locks.
+// Looking takes no lock, so it cannot take the lock from a copy that is just starting.
+inline QList<qint64> lockHolders(const QString& file) {
+    struct stat st {};
+    if (::stat(native(file).constData(), &st) != 0) {
+        return {};
+    }
+    QList<qint64> holders;
+    std::ifstream table("/proc/locks");
+    std::string line;
+    while (std::getline(table, line)) {
+        // "1: FLOCK  ADVISORY  WRITE 4242 fe:00:10952974 0 EOF"; waiters have "->" second
+        const QStringList f = QString::fromStdString(line).simplified().split(QLatin1Char(' '));
+        if (f.size() >= 6 && f[1] == QLatin1String("FLOCK") &&
+            f[5].section(QLatin1Char(':'), 2).toULongLong() == st.st_ino) {
+            holders << f[4].toLongLong();
+        }
+    }
+    return holders;
+}
+
+inline bool holdsLock(QProcess* p, const QString& file) {
+    return p->state() == QProcess::Running && lockHolders(file) == QList<qint64>{p->processId()};
+}
+
+// The game's own lines on standard error; the platform's warnings are not the game's to keep.
+inline QStringList gameLines(const QByteArray& err) {
+    QStringList lines;
+    for (const QByteArray& line : err.split('\n')) {
+        if (line.startsWith("korvex:")) {
+            lines << QString::fromLocal8Bit(line);
+        }
+    }
+    return lines;
+}
+
+inline QString describe(QProcess* p) {
+    return QStringLiteral("state %1, exit status %2, code %3, stderr: %4")
+        .arg(static_cast<int>(p->state()))
+        .arg(static_cast<int>(p->exitStatus()))
+        .arg(p->exitCode())
+        .arg(QString::fromLocal8Bit(p->readAllStandardError()));
+}
+
+// Empty when the copy took the lock within a generous wait and then kept running.
+inline QString startsAndRuns(QProcess* p, const QString& lockFile) {
+    if (!QTest::qWaitFor(
+            [&] { return holdsLock(p, lockFile) || p->state() == QProcess::NotRunning; },
+            kGenerousMs) ||
+        !holdsLock(p, lockFile)) {
+        return QStringLiteral("no lock on %1: %2").arg(lockFile, describe(p));
+    }
+    if (p->waitForFinished(kStaysUpMs)) {
+        return QStringLiteral("the game ended by itself: ") + describe(p);
+    }
+    return {};
+}
+
+// Empty when a copy that found another one running ended by itself, normally, with status 0
+// and without a word. In hostile surroundings the platform may warn about them on its own;
+// there only the game's own lines are held to `gameSays`.
+inline QString leftSilently(QProcess* p, std::optional<QStringList> gameSays = std::nullopt) {
+    if (p->state() != QProcess::NotRunning && !p->waitForFinished(kGenerousMs)) {
+        return QStringLiteral("a second copy is still running");
+    }
+    if (p->exitStatus() != QProcess::NormalExit || p->exitCode() != 0) {
+        return QStringLiteral("a second copy ended badly: ") + describe(p);
+    }
+    const QByteArray out = p->readAllStandardOutput();
+    const QByteArray err = p->readAllStandardError();
+    if (!out.isEmpty()) {
+        return QStringLiteral("a second copy printed: ") + QString::fromLocal8Bit(out);
+    }
+    if (gameSays ? gameLines(err) != *gameSays : !err.isEmpty()) {
+        return QStringLiteral("a second copy said: ") + QString::fromLocal8Bit(err);
+    }
+    return {};
+}
+
+// A private X server, on a display number it picks itself, stopped when this goes away.
+class VirtualDisplay {
+public:
+    VirtualDisplay() = default;
+    VirtualDisplay(const VirtualDisplay&) = delete;
+    VirtualDisplay& operator=(const VirtualDisplay&) = delete;
+    ~VirtualDisplay() {
+        if (Server.state() != QProcess::NotRunning) {
+            Server.terminate();
+            if (!Server.waitForFinished(kGenerousMs)) {
+                Server.kill();
+                Server.waitForFinished(kGenerousMs);
+            }
+        }
+    }
+
+    // Empty when the server is up and taking clients.
+    QString start() {
+        Server.setStandardErrorFile(QProcess::nullDevice());
+        // -displayfd: the server picks a free display and writes its number once it listens.
+        Server.start(QStringLiteral("Xvfb"),
+                     {QStringLiteral("-displayfd"), QStringLiteral("1"),
+                      QStringLiteral("-nolisten"), QStringLiteral("tcp"), QStringLiteral("-screen"),
+                      QStringLiteral("0"), QStringLiteral("1024x768x24")});
+        if (!Server.waitForStarted(kGenerousMs)) {
+            return QStringLiteral("Xvfb did not start");
+        }
+        const bool named = QTest::qWaitFor([this] { return Server.canReadLine(); }, kGenerousMs);
+        const QByteArray number = Server.readLine().trimmed();
+        if (!named || number.isEmpty()) {
+            return QStringLiteral("Xvfb named no display");
+        }
+        Name = QStringLiteral(":") + QString::fromLatin1(number);
+        return {};
+    }
+
+    const QString& name() const { return Name; }
+
+private:
+    QProcess Server;
+    QString Name;
+};
+
+// The game running on its own X server, with its one window found.
+struct GameOnDisplay {
+    Surroundings Where;
+    VirtualDisplay Display;
+    Processes Started;
+    QProcess* Game = nullptr;
+    QString Window; // the X window id, as xdotool gives it
+
+    // Runs xdotool on this display; true when it succeeded.
+    bool xdotool(const QStringList& args, QByteArray* out = nullptr) {
+        const ToolRun run = runTool(QStringLiteral("xdotool"), args, Where.Env, kGenerousMs);
+        if (out != nullptr) {
+            *out = run.out;
+        }
+        return run.ok;
+    }
+};
+
+// Starts `program` in `on`; false, with the test failed or skipped, when it did not come up
+// with a single window. Without Xvfb or xdotool the test is skipped, except under CI, where
+// scripts/setup installs both and their absence means the set-up was lost.
+inline bool startOnDisplay(GameOnDisplay& on, const QString& program, const char* file, int line) {
+    if (QStandardPaths::findExecutable(QStringLiteral("Xvfb")).isEmpty() ||
+        QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty()) {
+        if (qEnvironmentVariableIsSet("CI")) {
+            QTest::qFail("Xvfb or xdotool is missing", file, line);
+        } else {
+            QTest::qSkip("needs Xvfb and xdotool", file, line);
+        }
+        return false;
+    }
+    QString failed = on.Where.valid() ? on.Display.start() : QStringLiteral("no surroundings");
+    if (failed.isEmpty()) {
+        on.Where.Env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+        on.Where.Env.insert(QStringLiteral("DISPLAY"), on.Display.name());
+        on.Game = on.Started.start(program, {}, on.Where.Env);
+        failed = startsAndRuns(on.Game, on.Where.runtimeLock());
+    }
+    QByteArray found;
+    if (failed.isEmpty()) {
+        const bool searched = on.xdotool({QStringLiteral("search"), QStringLiteral("--sync"),
+                                          QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
+                                          QStringLiteral("^Игра Korvex$")},
+                                         &found);
+        const QList<QByteArray> windows = found.trimmed().split('\n');
+        if (!searched || windows.size() != 1 || windows[0].isEmpty()) {
+            failed =
+                QStringLiteral("no single window \"Игра Korvex\": ") + QString::fromLatin1(found);
+        }
+        on.Window = QString::fromLatin1(windows[0]);
+    }
+    if (!failed.isEmpty()) {
+        QTest::qFail(qPrintable(failed), file, line);
+        return false;
+    }
+    return true;
+}
+
+} // namespace korvex::test

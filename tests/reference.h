@@ -1,0 +1,379 @@
+// SPDX-FileCopyrightText: 2026 Korvex developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
+// The tests' own account of the game, written from its rules and not from the program: the
+// move of a board, the strategies' orders, the colour table, the score line, where a new tile
+// goes, and the boards the tests play on. Expected values come from here, so that a fault in
+// the program cannot also be a fault in what it is held to. Nothing here calls the program.
+#pragma once
+
+#include <QMetaType>
+#include <QString>
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+namespace korvex::test {
+
+// Cells in storage order, index (row - 1) * 4 + (column - 1), 0 = empty; the same type as the
+// program's board. A line is written from position 1 (the destination edge) to position 4.
+using Cells = std::array<std::int32_t, 16>;
+using Line = std::array<std::int32_t, 4>;
+
+// Direction codes, clockwise from up.
+constexpr int U = 0;
+constexpr int R = 1;
+constexpr int D = 2;
+constexpr int L = 3;
+inline const char* const kDirectionNames[] = {"up", "right", "down", "left"};
+
+constexpr int at(int row, int column) {
+    return (row - 1) * 4 + (column - 1);
+}
+
+// Storage index of position p (0 = destination edge) of line l (0 = top row or left column).
+constexpr int cellOf(int direction, int line, int position) {
+    switch (direction) {
+    case U:
+        return at(position + 1, line + 1);
+    case R:
+        return at(line + 1, 4 - position);
+    case D:
+        return at(4 - position, line + 1);
+    default:
+        return at(line + 1, position + 1);
+    }
+}
+
+inline Line lineOf(const Cells& cells, int direction, int line) {
+    Line out{};
+    for (int p = 0; p < 4; ++p) {
+        out[p] = cells[cellOf(direction, line, p)];
+    }
+    return out;
+}
+
+inline void putLine(Cells& cells, int direction, int line, const Line& values) {
+    for (int p = 0; p < 4; ++p) {
+        cells[cellOf(direction, line, p)] = values[p];
+    }
+}
+
+// The tiles of a line in order, packed toward position 1.
+inline Line packed(const Line& line) {
+    Line out{};
+    int n = 0;
+    for (const std::int32_t v : line) {
+        if (v != 0) {
+            out[n++] = v;
+        }
+    }
+    return out;
+}
+
+struct Moved {
+    Cells cells{};
+    std::int32_t points = 0;
+    bool changed = false; // a move is legal exactly when it changes the board
+};
+
+// Packs each line toward the edge, then joins equal neighbours once, nearest the edge first.
+inline Moved move(const Cells& before, int direction) {
+    Moved out{before, 0, false};
+    for (int l = 0; l < 4; ++l) {
+        const Line tiles = packed(lineOf(before, direction, l));
+        Line joined{};
+        int n = 0;
+        for (int i = 0; i < 4 && tiles[i] != 0; ++i) {
+            if (i + 1 < 4 && tiles[i] == tiles[i + 1]) {
+                joined[n++] = 2 * tiles[i];
+                out.points += 2 * tiles[i];
+                ++i;
+            } else {
+                joined[n++] = tiles[i];
+            }
+        }
+        putLine(out.cells, direction, l, joined);
+    }
+    out.changed = out.cells != before;
+    return out;
+}
+
+// 1 when some line would pack differently, i.e. some tile has room in front of it.
+inline std::int32_t canSlide(const Cells& cells, int direction) {
+    for (int l = 0; l < 4; ++l) {
+        if (packed(lineOf(cells, direction, l)) != lineOf(cells, direction, l)) {
+            return 1;
+        }
+    }
+    return 0;
+}
+
+// Bit d set when direction d is legal.
+inline int legalMask(const Cells& cells) {
+    int mask = 0;
+    for (int d = 0; d < 4; ++d) {
+        mask |= move(cells, d).changed ? 1 << d : 0;
+    }
+    return mask;
+}
+
+inline int emptyCells(const Cells& cells) {
+    int n = 0;
+    for (const std::int32_t v : cells) {
+        n += v == 0 ? 1 : 0;
+    }
+    return n;
+}
+
+inline std::int64_t tileSum(const Cells& cells) {
+    std::int64_t sum = 0;
+    for (const std::int32_t v : cells) {
+        sum += v;
+    }
+    return sum;
+}
+
+// The merge rule's worked lines, each already slid once: the line after the merge pass, after
+// the second slide, and the points.
+struct WorkedLine {
+    const char* name;
+    Line before, afterMerge, after;
+    int points;
+};
+inline constexpr WorkedLine kWorkedLines[] = {
+    {"2 2 2 2", {2, 2, 2, 2}, {4, 0, 4, 0}, {4, 4, 0, 0}, 8},
+    {"2 2 2 0", {2, 2, 2, 0}, {4, 0, 2, 0}, {4, 2, 0, 0}, 4},
+    {"4 4 8 0", {4, 4, 8, 0}, {8, 0, 8, 0}, {8, 8, 0, 0}, 8},
+    {"8 4 4 0", {8, 4, 4, 0}, {8, 8, 0, 0}, {8, 8, 0, 0}, 8},
+    {"2 2 4 4", {2, 2, 4, 4}, {4, 0, 8, 0}, {4, 8, 0, 0}, 12},
+    {"2 4 2 4", {2, 4, 2, 4}, {2, 4, 2, 4}, {2, 4, 2, 4}, 0},
+};
+
+// --- The auto-player's strategies --------------------------------------------------------
+
+// A step of a strategy's chain: a guarded step runs only when AutoDir equals its guard and
+// stores its new value before it tries its direction; a fallback step (guard -1) stores its
+// value only when it plays.
+struct ChainStep {
+    int guard;
+    int next;
+    int direction;
+};
+
+struct StrategyRules {
+    const char* name;
+    int mode;                                // AutoMode
+    int cycle;                               // AutoDir runs over 0 .. cycle - 1
+    std::array<std::array<int, 4>, 4> order; // directions tried, by AutoDir on entry
+    std::array<int, 4> autoDirAfter;         // by the direction played
+    std::vector<ChainStep> chain;
+};
+
+inline const StrategyRules kStrategies[] = {
+    {"all directions",
+     1,
+     4,
+     {{{U, R, D, L}, {R, D, L, U}, {D, L, U, R}, {L, U, R, D}}},
+     {1, 2, 3, 0},
+     {{0, 1, U}, {1, 2, R}, {2, 3, D}, {3, 0, L}, {0, 1, U}, {1, 2, R}, {2, 3, D}}},
+    {"three directions",
+     2,
+     3,
+     {{{R, D, L, U}, {D, L, R, U}, {L, R, D, U}, {}}},
+     {0, 1, 2, 0},
+     {{0, 1, R}, {1, 2, D}, {2, 0, L}, {0, 1, R}, {1, 2, D}, {-1, 0, U}}},
+    {"corner",
+     3,
+     2,
+     {{{D, L, R, U}, {L, D, R, U}, {}, {}}},
+     {0, 1, 1, 0},
+     {{0, 1, D}, {1, 0, L}, {0, 1, D}, {-1, 1, R}, {-1, 0, U}}},
+};
+
+inline const StrategyRules& strategyOf(int mode) {
+    return kStrategies[mode - 1];
+}
+
+// The direction a call plays with the directions of `legal` (bit d for d) legal, by the
+// order table; -1 when none is.
+inline int firstLegal(const StrategyRules& s, int autoDir, int legal) {
+    for (const int d : s.order[autoDir]) {
+        if (legal & (1 << d)) {
+            return d;
+        }
+    }
+    return -1;
+}
+
+// --- Drawing ----------------------------------------------------------------------------
+
+// Colours as 24-bit RGB, without the alpha byte that Qt's colours carry.
+using Rgb = std::uint32_t;
+constexpr Rgb rgb24(std::uint32_t colour) {
+    return colour & 0xFFFFFFu;
+}
+constexpr Rgb rgb(int r, int g, int b) {
+    return static_cast<Rgb>((r << 16) | (g << 8) | b);
+}
+
+struct Colours {
+    Rgb back; // background of lblFon
+    Rgb fore; // text colour of lblNum; not set for an empty cell
+};
+
+inline Colours coloursOf(std::int32_t value) {
+    const Rgb dark = rgb(115, 109, 99);
+    const Rgb light = rgb(255, 247, 247);
+    switch (value) {
+    case 0:
+        return {rgb(206, 195, 181), 0};
+    case 2:
+        return {rgb(239, 231, 222), dark};
+    case 4:
+        return {rgb(239, 227, 206), dark};
+    case 8:
+        return {rgb(247, 178, 123), light};
+    case 16:
+        return {rgb(247, 150, 99), light};
+    case 32:
+        return {rgb(247, 125, 90), light};
+    case 64:
+        return {rgb(247, 93, 57), light};
+    case 128:
+        return {rgb(239, 207, 115), light};
+    case 256:
+        return {rgb(239, 207, 99), light};
+    case 512:
+        return {rgb(239, 203, 82), light};
+    case 1024:
+        return {rgb(239, 199, 57), light};
+    case 2048:
+        return {rgb(239, 195, 41), rgb(247, 243, 222)};
+    case 4096:
+        return {rgb(255, 60, 57), rgb(247, 247, 247)};
+    default:
+        return {rgb(255, 32, 33), rgb(247, 243, 239)};
+    }
+}
+
+inline QString cellText(std::int32_t value) {
+    return value != 0 ? QString::number(value) : QString();
+}
+
+inline QString scoreLine(std::int32_t score, std::int32_t gain = 0) {
+    QString line = QStringLiteral("Счёт: ") + QString::number(score);
+    if (gain != 0) {
+        line += QStringLiteral(" +") + QString::number(gain);
+    }
+    return line;
+}
+
+// --- Spawning ---------------------------------------------------------------------------
+
+// The k-th empty cell in storage order for k = floor(r * n) + 1; -1 on a full board.
+inline int kthEmptyCell(const Cells& cells, float r) {
+    const int n = emptyCells(cells);
+    int k = static_cast<int>(r * static_cast<float>(n));
+    for (int i = 0; i < 16; ++i) {
+        if (cells[i] == 0 && k-- == 0) {
+            return i;
+        }
+    }
+    return -1;
+}
+
+// A free-choice tile from its value draw: 4 when floor(r * 10) is 9, else 2.
+inline std::int32_t tileOfDraw(float r) {
+    return static_cast<int>(r * 10.0f) == 9 ? 4 : 2;
+}
+
+// --- Boards -------------------------------------------------------------------------------
+
+// Sixteen pairwise different tiles: a full board on which nothing is legal.
+inline constexpr Cells kDistinct{
+    2,    4,     8,     16,    //
+    32,   64,    128,   256,   //
+    512,  1024,  2048,  4096,  //
+    8192, 16384, 32768, 65536, //
+};
+
+// The victory preview's position, with its spawn mark on cell 1.
+inline constexpr Cells kShowcase{
+    0,     2,    4,    4,    //
+    64,    32,   16,   8,    //
+    128,   256,  512,  1024, //
+    16384, 8192, 4096, 2048, //
+};
+constexpr int kShowcaseMark = 1;
+
+// 2, 4, 8, 16 along the bottom row: only up is legal.
+inline constexpr Cells kBottomRow{0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2, 4, 8, 16};
+// Two 2s in the two leftmost cells of the top row: left is legal by its merge alone.
+inline constexpr Cells kTwoTwos{2, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+
+// A position on which exactly the directions of the mask (bit d for direction d) are legal.
+inline Cells boardWithLegal(int mask) {
+    Cells b{};
+    auto row = [&b](int r, bool across) { // 2, 4, 8, 16 along row or column r
+        for (int i = 1; i <= 4; ++i) {
+            b[across ? at(r, i) : at(i, r)] = 1 << i;
+        }
+    };
+    switch (mask) {
+    case 1 << U:
+        row(4, true);
+        break;
+    case 1 << D:
+        row(1, true);
+        break;
+    case 1 << L:
+        row(4, false);
+        break;
+    case 1 << R:
+        row(1, false);
+        break;
+    case (1 << U) | (1 << D):
+        row(2, true);
+        break;
+    case (1 << L) | (1 << R):
+        row(2, false);
+        break;
+    case (1 << U) | (1 << L):
+        b[at(4, 4)] = 2;
+        break;
+    case (1 << U) | (1 << R):
+        b[at(4, 1)] = 2;
+        break;
+    case (1 << D) | (1 << L):
+        b[at(1, 4)] = 2;
+        break;
+    case (1 << D) | (1 << R):
+        b[at(1, 1)] = 2;
+        break;
+    case (1 << U) | (1 << L) | (1 << R):
+        b[at(4, 2)] = 2;
+        break;
+    case (1 << D) | (1 << L) | (1 << R):
+        b[at(1, 2)] = 2;
+        break;
+    case (1 << U) | (1 << D) | (1 << L):
+        b[at(2, 4)] = 2;
+        break;
+    case (1 << U) | (1 << D) | (1 << R):
+        b[at(2, 1)] = 2;
+        break;
+    case 15:
+        b[at(2, 2)] = 2;
+        break;
+    default:
+        return kDistinct;
+    }
+    return b;
+}
+
+} // namespace korvex::test
+
+Q_DECLARE_METATYPE(korvex::test::Cells)
+Q_DECLARE_METATYPE(korvex::test::Line)
