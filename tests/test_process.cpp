@@ -1,247 +1,26 @@
+// SPDX-FileCopyrightText: 2026 Korvex developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The real program, started as separate processes the way a player starts it: one copy at a
 // time however the copies are started, a hard-killed copy blocks nothing, Esc and the close
 // box end it, and it starts and stays single in hostile surroundings.
+#include "processtest.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
-#include <QStandardPaths>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <algorithm>
-#include <fstream>
-#include <memory>
-#include <optional>
-#include <pwd.h>
-#include <string>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <vector>
+
+using namespace korvex::test;
 
 namespace {
 
 const QString kGame = QStringLiteral(KORVEX_BINARY);
-const QString kLockName = QStringLiteral("korvex.lock");
-constexpr int kGenerousMs = 20000; // for anything that should take a moment
-constexpr int kStaysUpMs = 2000;   // a copy that should run must still run after this long
-
-QByteArray native(const QString& path) {
-    return QFile::encodeName(path);
-}
-
-bool makeDir(const QString& path, mode_t mode) {
-    return ::mkdir(native(path).constData(), 0700) == 0 &&
-           ::chmod(native(path).constData(), mode) == 0;
-}
-
-const passwd* nobody() {
-    const passwd* entry = getpwnam("nobody");
-    return entry != nullptr && entry->pw_uid != geteuid() ? entry : nullptr;
-}
-
-bool giveToNobody(const QString& path) {
-    const passwd* other = nobody();
-    return other != nullptr &&
-           ::lchown(native(path).constData(), other->pw_uid, other->pw_gid) == 0;
-}
-
-// Every process a test starts. Whatever a test leaves running, a failed check included, is
-// killed when this goes out of scope.
-class Processes {
-public:
-    Processes() = default;
-    Processes(const Processes&) = delete;
-    Processes& operator=(const Processes&) = delete;
-    ~Processes() {
-        for (auto& p : List) {
-            if (p->state() != QProcess::NotRunning) {
-                p->kill();
-                p->waitForFinished(kGenerousMs);
-            }
-        }
-    }
-
-    QProcess* start(const QString& program, const QStringList& args, const QProcessEnvironment& env,
-                    const QString& workingDir = {}) {
-        List.push_back(std::make_unique<QProcess>());
-        QProcess* p = List.back().get();
-        p->setProcessEnvironment(env);
-        if (!workingDir.isEmpty()) {
-            p->setWorkingDirectory(workingDir);
-        }
-        p->start(program, args);
-        return p;
-    }
-
-    // Runs a helper program to its end; true when it succeeded, and then its output in `out`.
-    bool run(const QString& program, const QStringList& args, const QProcessEnvironment& env,
-             QByteArray* out = nullptr) {
-        QProcess* p = start(program, args, env);
-        if (!p->waitForFinished(kGenerousMs)) {
-            p->kill();
-            p->waitForFinished(kGenerousMs);
-            return false;
-        }
-        if (out != nullptr) {
-            *out = p->readAllStandardOutput();
-        }
-        return p->exitStatus() == QProcess::NormalExit && p->exitCode() == 0;
-    }
-
-private:
-    std::vector<std::unique_ptr<QProcess>> List;
-};
-
-// A fresh place for each run: its own runtime directory (0700), temporary directory and home,
-// so no run meets another's lock, nor a real player's.
-struct Surroundings {
-    QTemporaryDir Root;
-    QString Runtime = Root.filePath(QStringLiteral("run"));
-    QString Tmp = Root.filePath(QStringLiteral("tmp"));
-    QString Home = Root.filePath(QStringLiteral("home"));
-    QProcessEnvironment Env = QProcessEnvironment::systemEnvironment();
-
-    Surroundings() {
-        for (const QString& dir : {Runtime, Tmp, Home}) {
-            makeDir(dir, 0700);
-        }
-        for (const char* name :
-             {"DISPLAY", "WAYLAND_DISPLAY", "QT_SCALE_FACTOR", "FONTCONFIG_FILE"}) {
-            Env.remove(QString::fromLatin1(name));
-        }
-        Env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        Env.insert(QStringLiteral("XDG_RUNTIME_DIR"), Runtime);
-        Env.insert(QStringLiteral("TMPDIR"), Tmp);
-        Env.insert(QStringLiteral("HOME"), Home);
-    }
-    bool valid() const {
-        return Root.isValid() && QFileInfo(Runtime).isDir() && QFileInfo(Tmp).isDir() &&
-               QFileInfo(Home).isDir();
-    }
-};
-
-// The processes holding a whole-file lock on `file`, read from the kernel's table of locks.
-// Looking takes no lock, so it cannot take the lock from a copy that is just starting.
-QList<qint64> lockHolders(const QString& file) {
-    struct stat st {};
-    if (::stat(native(file).constData(), &st) != 0) {
-        return {};
-    }
-    QList<qint64> holders;
-    std::ifstream table("/proc/locks");
-    std::string line;
-    while (std::getline(table, line)) {
-        // "1: FLOCK  ADVISORY  WRITE 4242 fe:00:10952974 0 EOF"; waiters have "->" second
-        const QStringList f = QString::fromStdString(line).simplified().split(QLatin1Char(' '));
-        if (f.size() >= 6 && f[1] == QLatin1String("FLOCK") &&
-            f[5].section(QLatin1Char(':'), 2).toULongLong() == st.st_ino) {
-            holders << f[4].toLongLong();
-        }
-    }
-    return holders;
-}
-
-bool holdsLock(QProcess* p, const QString& file) {
-    return p->state() == QProcess::Running && lockHolders(file) == QList<qint64>{p->processId()};
-}
-
-// The game's own lines on standard error; the platform's warnings are not the game's to keep.
-QStringList gameLines(const QByteArray& err) {
-    QStringList lines;
-    for (const QByteArray& line : err.split('\n')) {
-        if (line.startsWith("korvex:")) {
-            lines << QString::fromLocal8Bit(line);
-        }
-    }
-    return lines;
-}
-
-QString describe(QProcess* p) {
-    return QStringLiteral("state %1, exit status %2, code %3, stderr: %4")
-        .arg(static_cast<int>(p->state()))
-        .arg(static_cast<int>(p->exitStatus()))
-        .arg(p->exitCode())
-        .arg(QString::fromLocal8Bit(p->readAllStandardError()));
-}
-
-// Empty when the copy took the lock within a generous wait and then kept running.
-QString startsAndRuns(QProcess* p, const QString& lockFile) {
-    if (!QTest::qWaitFor(
-            [&] { return holdsLock(p, lockFile) || p->state() == QProcess::NotRunning; },
-            kGenerousMs) ||
-        !holdsLock(p, lockFile)) {
-        return QStringLiteral("no lock on %1: %2").arg(lockFile, describe(p));
-    }
-    if (p->waitForFinished(kStaysUpMs)) {
-        return QStringLiteral("the game ended by itself: ") + describe(p);
-    }
-    return {};
-}
-
-// Empty when a copy that found another one running ended by itself, normally, with status 0
-// and without a word. In hostile surroundings the platform may warn about them on its own;
-// there only the game's own lines are held to `gameSays`.
-QString leftSilently(QProcess* p, std::optional<QStringList> gameSays = std::nullopt) {
-    if (p->state() != QProcess::NotRunning && !p->waitForFinished(kGenerousMs)) {
-        return QStringLiteral("a second copy is still running");
-    }
-    if (p->exitStatus() != QProcess::NormalExit || p->exitCode() != 0) {
-        return QStringLiteral("a second copy ended badly: ") + describe(p);
-    }
-    const QByteArray out = p->readAllStandardOutput();
-    const QByteArray err = p->readAllStandardError();
-    if (!out.isEmpty()) {
-        return QStringLiteral("a second copy printed: ") + QString::fromLocal8Bit(out);
-    }
-    if (gameSays ? gameLines(err) != *gameSays : !err.isEmpty()) {
-        return QStringLiteral("a second copy said: ") + QString::fromLocal8Bit(err);
-    }
-    return {};
-}
-
-// A private X server, on a display number it picks itself, stopped when this goes away.
-class VirtualDisplay {
-public:
-    VirtualDisplay() = default;
-    VirtualDisplay(const VirtualDisplay&) = delete;
-    VirtualDisplay& operator=(const VirtualDisplay&) = delete;
-    ~VirtualDisplay() {
-        if (Server.state() != QProcess::NotRunning) {
-            Server.terminate();
-            if (!Server.waitForFinished(kGenerousMs)) {
-                Server.kill();
-                Server.waitForFinished(kGenerousMs);
-            }
-        }
-    }
-
-    // Empty when the server is up and taking clients.
-    QString start() {
-        Server.setStandardErrorFile(QProcess::nullDevice());
-        // -displayfd: the server picks a free display and writes its number once it listens.
-        Server.start(QStringLiteral("Xvfb"),
-                     {QStringLiteral("-displayfd"), QStringLiteral("1"),
-                      QStringLiteral("-nolisten"), QStringLiteral("tcp"), QStringLiteral("-screen"),
-                      QStringLiteral("0"), QStringLiteral("1024x768x24")});
-        if (!Server.waitForStarted(kGenerousMs)) {
-            return QStringLiteral("Xvfb did not start");
-        }
-        const bool named = QTest::qWaitFor([this] { return Server.canReadLine(); }, kGenerousMs);
-        const QByteArray number = Server.readLine().trimmed();
-        if (!named || number.isEmpty()) {
-            return QStringLiteral("Xvfb named no display");
-        }
-        Name = QStringLiteral(":") + QString::fromLatin1(number);
-        return {};
-    }
-
-    const QString& name() const { return Name; }
-
-private:
-    QProcess Server;
-    QString Name;
-};
 
 #ifdef KORVEX_HAVE_XLIB
 // What a window manager does for the close box: a WM_DELETE_WINDOW request to the window.
@@ -267,47 +46,13 @@ private:
 class TestProcess : public QObject {
     Q_OBJECT
 
-    // Starts the game on a private X server and finds its window; empty when all went well.
-    QString startOnDisplay(VirtualDisplay& display, Processes& processes, Surroundings& where,
-                           QProcess** game, QString* window) {
-        if (QStandardPaths::findExecutable(QStringLiteral("Xvfb")).isEmpty() ||
-            QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty()) {
-            // scripts/setup installs both, so a CI run without them has lost its set-up.
-            return qEnvironmentVariableIsSet("CI") ? QStringLiteral("Xvfb or xdotool is missing")
-                                                   : QStringLiteral("skip");
-        }
-        if (QString failed = display.start(); !failed.isEmpty()) {
-            return failed;
-        }
-        where.Env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-        where.Env.insert(QStringLiteral("DISPLAY"), display.name());
-        *game = processes.start(kGame, {}, where.Env);
-        if (QString failed = startsAndRuns(*game, where.Runtime + QLatin1Char('/') + kLockName);
-            !failed.isEmpty()) {
-            return failed;
-        }
-        QByteArray found;
-        const bool searched = processes.run(
-            QStringLiteral("xdotool"),
-            {QStringLiteral("search"), QStringLiteral("--sync"), QStringLiteral("--onlyvisible"),
-             QStringLiteral("--name"), QStringLiteral("^Игра Korvex$")},
-            where.Env, &found);
-        const QList<QByteArray> windows = found.trimmed().split('\n');
-        if (!searched || windows.size() != 1 || windows[0].isEmpty()) {
-            return QStringLiteral("no single window \"Игра Korvex\": ") +
-                   QString::fromLatin1(found);
-        }
-        *window = QString::fromLatin1(windows[0]);
-        return {};
-    }
-
 private slots:
     void initTestCase() { QVERIFY2(QFileInfo(kGame).isExecutable(), qPrintable(kGame)); }
 
     void secondCopyLeavesAndFirstGoesOn() {
         Surroundings where;
         QVERIFY(where.valid());
-        const QString lockFile = where.Runtime + QLatin1Char('/') + kLockName;
+        const QString lockFile = where.runtimeLock();
         Processes processes;
         QProcess* first = processes.start(kGame, {}, where.Env);
         const QString started = startsAndRuns(first, lockFile);
@@ -325,7 +70,7 @@ private slots:
         constexpr int kCopies = 6;
         Surroundings where;
         QVERIFY(where.valid());
-        const QString lockFile = where.Runtime + QLatin1Char('/') + kLockName;
+        const QString lockFile = where.runtimeLock();
         Processes processes;
         QList<QProcess*> copies;
         for (int i = 0; i < kCopies; ++i) {
@@ -357,7 +102,7 @@ private slots:
     void hardKilledCopyDoesNotBlock() {
         Surroundings where;
         QVERIFY(where.valid());
-        const QString lockFile = where.Runtime + QLatin1Char('/') + kLockName;
+        const QString lockFile = where.runtimeLock();
         Processes processes;
         QProcess* killed = processes.start(kGame, {}, where.Env);
         QString started = startsAndRuns(killed, lockFile);
@@ -376,29 +121,17 @@ private slots:
 
     // A real window on a real (virtual) X server: Esc ends the program, with status 0.
     void escapeEndsTheGame() {
-        Surroundings where;
-        QVERIFY(where.valid());
-        VirtualDisplay display;
-        Processes processes;
-        QProcess* game = nullptr;
-        QString window;
-        const QString started = startOnDisplay(display, processes, where, &game, &window);
-        if (started == QLatin1String("skip")) {
-            QSKIP("needs Xvfb and xdotool");
+        GameOnDisplay on;
+        if (!startOnDisplay(on, kGame, __FILE__, __LINE__)) {
+            return;
         }
-        QVERIFY2(started.isEmpty(), qPrintable(started));
-
         // No window manager runs, so focus the window directly; then the key goes to it.
-        QVERIFY(processes.run(QStringLiteral("xdotool"),
-                              {QStringLiteral("windowfocus"), QStringLiteral("--sync"), window},
-                              where.Env));
-        QVERIFY(processes.run(QStringLiteral("xdotool"),
-                              {QStringLiteral("key"), QStringLiteral("Left"), QStringLiteral("Up"),
-                               QStringLiteral("Escape")},
-                              where.Env));
-        QVERIFY2(game->waitForFinished(kGenerousMs), qPrintable(describe(game)));
-        QCOMPARE(game->exitStatus(), QProcess::NormalExit);
-        QCOMPARE(game->exitCode(), 0);
+        QVERIFY(on.xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), on.Window}));
+        QVERIFY(on.xdotool({QStringLiteral("key"), QStringLiteral("Left"), QStringLiteral("Up"),
+                            QStringLiteral("Escape")}));
+        QVERIFY2(on.Game->waitForFinished(kGenerousMs), qPrintable(describe(on.Game)));
+        QCOMPARE(on.Game->exitStatus(), QProcess::NormalExit);
+        QCOMPARE(on.Game->exitCode(), 0);
     }
 
     // The close box: the window manager asks the window to close, and the program ends with 0.
@@ -406,22 +139,14 @@ private slots:
 #ifndef KORVEX_HAVE_XLIB
         QSKIP("built without Xlib");
 #else
-        Surroundings where;
-        QVERIFY(where.valid());
-        VirtualDisplay display;
-        Processes processes;
-        QProcess* game = nullptr;
-        QString window;
-        const QString started = startOnDisplay(display, processes, where, &game, &window);
-        if (started == QLatin1String("skip")) {
-            QSKIP("needs Xvfb and xdotool");
+        GameOnDisplay on;
+        if (!startOnDisplay(on, kGame, __FILE__, __LINE__)) {
+            return;
         }
-        QVERIFY2(started.isEmpty(), qPrintable(started));
-
-        QVERIFY(requestClose(display.name(), window.toULong()));
-        QVERIFY2(game->waitForFinished(kGenerousMs), qPrintable(describe(game)));
-        QCOMPARE(game->exitStatus(), QProcess::NormalExit);
-        QCOMPARE(game->exitCode(), 0);
+        QVERIFY(requestClose(on.Display.name(), on.Window.toULong()));
+        QVERIFY2(on.Game->waitForFinished(kGenerousMs), qPrintable(describe(on.Game)));
+        QCOMPARE(on.Game->exitStatus(), QProcess::NormalExit);
+        QCOMPARE(on.Game->exitCode(), 0);
 #endif
     }
 
@@ -430,30 +155,22 @@ private slots:
 #ifndef KORVEX_HAVE_XLIB
         QSKIP("built without Xlib");
 #else
-        Surroundings where;
-        QVERIFY(where.valid());
-        VirtualDisplay display;
-        Processes processes;
-        QProcess* game = nullptr;
-        QString window;
-        const QString started = startOnDisplay(display, processes, where, &game, &window);
-        if (started == QLatin1String("skip")) {
-            QSKIP("needs Xvfb and xdotool");
+        GameOnDisplay on;
+        if (!startOnDisplay(on, kGame, __FILE__, __LINE__)) {
+            return;
         }
-        QVERIFY2(started.isEmpty(), qPrintable(started));
-
-        MapCounter maps(display.name());
+        MapCounter maps(on.Display.name());
         QVERIFY(maps.valid());
-        const QString left = leftSilently(processes.start(kGame, {}, where.Env));
+        const QString left = leftSilently(on.Started.start(kGame, {}, on.Where.Env));
         QVERIFY2(left.isEmpty(), qPrintable(left));
         QCOMPARE(maps.count(), 0);
-        QCOMPARE(game->state(), QProcess::Running);
+        QCOMPARE(on.Game->state(), QProcess::Running);
 
         // The counter does see a window that is mapped: once the first copy is gone, a new one.
-        game->kill();
-        QVERIFY(game->waitForFinished(kGenerousMs));
-        QProcess* next = processes.start(kGame, {}, where.Env);
-        const QString restarted = startsAndRuns(next, where.Runtime + QLatin1Char('/') + kLockName);
+        on.Game->kill();
+        QVERIFY(on.Game->waitForFinished(kGenerousMs));
+        QProcess* next = on.Started.start(kGame, {}, on.Where.Env);
+        const QString restarted = startsAndRuns(next, on.Where.runtimeLock());
         QVERIFY2(restarted.isEmpty(), qPrintable(restarted));
         QVERIFY(QTest::qWaitFor([&maps] { return maps.count() > 0; }, kGenerousMs));
 #endif
@@ -484,7 +201,6 @@ private slots:
         QString lockDir = where.Tmp + QStringLiteral("/korvex-%1").arg(owner);
         bool fallsBack = true;
         QString otherwise; // a second private place the lock may rightly go to, without a line
-        const auto needNobody = [] { return geteuid() == 0 && nobody() != nullptr; };
 
         if (situation == QLatin1String("runtime dir unset")) {
             where.Env.remove(QStringLiteral("XDG_RUNTIME_DIR"));
@@ -502,7 +218,7 @@ private slots:
             workingDir = where.Root.path();
             where.Env.insert(QStringLiteral("XDG_RUNTIME_DIR"), QStringLiteral("run"));
         } else if (situation == QLatin1String("runtime dir another user's")) {
-            if (!needNobody()) {
+            if (!canGiveAway()) {
                 QSKIP("needs root and a user 'nobody' to give the directory away");
             }
             QVERIFY(giveToNobody(where.Runtime));
@@ -514,7 +230,7 @@ private slots:
             }
         } else if (situation == QLatin1String("unwritable runtime dir, run as another user")) {
             // Root cannot be kept out of a directory, so the game runs as 'nobody' here.
-            if (!needNobody()) {
+            if (!canGiveAway()) {
                 QSKIP("needs root and a user 'nobody' to run the game as");
             }
             const passwd* other = nobody();
@@ -526,35 +242,29 @@ private slots:
             args = QStringList{QStringLiteral("--reuid=%1").arg(other->pw_uid),
                                QStringLiteral("--regid=%1").arg(other->pw_gid),
                                QStringLiteral("--clear-groups"), QStringLiteral("--"), kGame};
-            Processes probe;
-            if (!probe.run(program,
-                           args.mid(0, 4) +
-                               QStringList{QStringLiteral("test"), QStringLiteral("-x"), kGame},
-                           where.Env)) {
+            if (!runTool(program,
+                         args.mid(0, 4) +
+                             QStringList{QStringLiteral("test"), QStringLiteral("-x"), kGame},
+                         where.Env, kGenerousMs)
+                     .ok) {
                 QSKIP("the game's binary cannot be run by 'nobody' from where it was built");
             }
             owner = other->pw_uid;
             lockDir = where.Tmp + QStringLiteral("/korvex-%1").arg(owner);
         } else if (situation == QLatin1String("fallback taken by another user")) {
-            if (!needNobody()) {
+            if (!canGiveAway()) {
                 QSKIP("needs root and a user 'nobody' to take the fallback");
             }
             where.Env.remove(QStringLiteral("XDG_RUNTIME_DIR"));
             QVERIFY(makeDir(lockDir, 0700) && giveToNobody(lockDir));
             lockDir = where.Home + QStringLiteral("/.cache/korvex");
         } else if (situation == QLatin1String("no number font")) {
-            if (!QFileInfo(QStringLiteral("/usr/share/fonts/truetype/dejavu")).isDir()) {
+            if (!QFileInfo(kDejaVuDir).isDir()) {
                 QSKIP("no DejaVu fonts to fall back on");
             }
-            QFile conf(where.Root.filePath(QStringLiteral("fonts.conf")));
-            QVERIFY(conf.open(QIODevice::WriteOnly));
-            conf.write("<?xml version=\"1.0\"?>\n<!DOCTYPE fontconfig SYSTEM "
-                       "\"urn:fontconfig:fonts.dtd\">\n"
-                       "<fontconfig><dir>/usr/share/fonts/truetype/dejavu</dir><cachedir>" +
-                       native(where.Root.filePath(QStringLiteral("fc-cache"))) +
-                       "</cachedir></fontconfig>\n");
-            conf.close();
-            where.Env.insert(QStringLiteral("FONTCONFIG_FILE"), conf.fileName());
+            const QString conf = writeFontConfigWithoutCarlito(where.Root.path());
+            QVERIFY(!conf.isEmpty());
+            where.Env.insert(QStringLiteral("FONTCONFIG_FILE"), conf);
             fallsBack = false;
             lockDir = where.Runtime;
         } else if (situation == QLatin1String("double scale")) {
@@ -590,11 +300,7 @@ private slots:
             QCOMPARE(said, QStringList());
         }
         if (fallsBack || lockDir == otherwise) {
-            struct stat st {};
-            QCOMPARE(::lstat(native(lockDir).constData(), &st), 0);
-            QVERIFY(S_ISDIR(st.st_mode));
-            QCOMPARE(st.st_uid, owner);
-            QCOMPARE(st.st_mode & 07777, mode_t{0700});
+            QVERIFY2(notPrivate(lockDir, owner).isEmpty(), qPrintable(notPrivate(lockDir, owner)));
         }
 
         QProcess* second = processes.start(program, args, where.Env, workingDir);
