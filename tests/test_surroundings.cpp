@@ -1,9 +1,12 @@
+// SPDX-FileCopyrightText: 2026 Korvex developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The game in hostile surroundings, checked in-process: where the single-instance lock goes
 // when the runtime directory cannot hold it, how two locks meet, and the board's layout and
 // number font on a scaled display or without the usual number font.
 #include "app/frmmain.h"
 #include "app/singleinstance.h"
-#include "testsupport.h"
+#include "windowtest.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -22,57 +25,16 @@
 #include <functional>
 #include <memory>
 #include <optional>
-#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 using korvex::SingleInstance;
+using namespace korvex::test;
 
 namespace {
 
 // Set in the copy of this test that checks the board under changed surroundings.
 constexpr const char* kChildVariable = "KORVEX_SURROUNDINGS_CHILD";
-constexpr const char* kDejaVuDir = "/usr/share/fonts/truetype/dejavu";
-
-std::optional<uid_t> nobodyUid() {
-    const passwd* entry = getpwnam("nobody");
-    if (entry == nullptr || entry->pw_uid == geteuid()) {
-        return std::nullopt;
-    }
-    return entry->pw_uid;
-}
-
-QByteArray native(const QString& path) {
-    return QFile::encodeName(path);
-}
-
-bool makeDir(const QString& path, mode_t mode) {
-    return ::mkdir(native(path).constData(), 0700) == 0 &&
-           ::chmod(native(path).constData(), mode) == 0;
-}
-
-bool giveToNobody(const QString& path) {
-    const auto uid = nobodyUid();
-    return uid && ::lchown(native(path).constData(), *uid, static_cast<gid_t>(-1)) == 0;
-}
-
-// Empty when path is a real directory of this user's with mode 0700, else what is wrong.
-QString notPrivate(const QString& path) {
-    struct stat st {};
-    if (::lstat(native(path).constData(), &st) != 0) {
-        return path + QStringLiteral(" does not exist");
-    }
-    if (!S_ISDIR(st.st_mode)) {
-        return path + QStringLiteral(" is not a directory");
-    }
-    if (st.st_uid != geteuid()) {
-        return path + QStringLiteral(" belongs to uid %1").arg(st.st_uid);
-    }
-    if ((st.st_mode & 07777) != 0700) {
-        return path + QStringLiteral(" has mode %1").arg(st.st_mode & 07777, 0, 8);
-    }
-    return {};
-}
 
 // Runs f with standard error going to a file, and returns what it wrote there.
 QByteArray captureStderr(const std::function<void()>& f) {
@@ -158,7 +120,7 @@ class TestSurroundings : public QObject {
 
 private slots:
     void initTestCase() {
-        korvex::test::usePrivateRuntimeDir();
+        usePrivateRuntimeDir();
         SavedRuntime = qgetenv("XDG_RUNTIME_DIR");
         SavedTmp = qEnvironmentVariableIsSet("TMPDIR") ? qgetenv("TMPDIR") : QByteArray();
         SavedHome = qEnvironmentVariableIsSet("HOME") ? qgetenv("HOME") : QByteArray();
@@ -239,7 +201,7 @@ private slots:
             QVERIFY(makeDir(target, 0700));
             QVERIFY(QFile::link(target, runtime));
         } else if (situation == QLatin1String("another user's")) {
-            if (geteuid() != 0 || !nobodyUid()) {
+            if (!canGiveAway()) {
                 QSKIP("needs root and a user 'nobody' to give the directory away");
             }
             QVERIFY(makeDir(runtime, 0700));
@@ -296,7 +258,7 @@ private slots:
         const QString taken = fallback();
         QString lookInside = taken;
         if (situation == QLatin1String("another user's")) {
-            if (geteuid() != 0 || !nobodyUid()) {
+            if (!canGiveAway()) {
                 QSKIP("needs root and a user 'nobody' to give the directory away");
             }
             QVERIFY(makeDir(taken, 0700));
@@ -445,22 +407,12 @@ private slots:
         }
         QTemporaryDir fonts;
         if (withoutCarlito) {
-            // A font configuration that knows only the DejaVu fonts.
-            if (!QFileInfo(QString::fromLatin1(kDejaVuDir)).isDir()) {
+            if (!QFileInfo(kDejaVuDir).isDir()) {
                 QSKIP("no DejaVu fonts to fall back on");
             }
-            QVERIFY(fonts.isValid());
-            QFile conf(fonts.filePath(QStringLiteral("fonts.conf")));
-            QVERIFY(conf.open(QIODevice::WriteOnly));
-            conf.write(
-                QStringLiteral("<?xml version=\"1.0\"?>\n"
-                               "<!DOCTYPE fontconfig SYSTEM \"urn:fontconfig:fonts.dtd\">\n"
-                               "<fontconfig>\n  <dir>%1</dir>\n  <cachedir>%2</cachedir>\n"
-                               "</fontconfig>\n")
-                    .arg(QString::fromLatin1(kDejaVuDir), fonts.filePath(QStringLiteral("cache")))
-                    .toUtf8());
-            conf.close();
-            env.insert(QStringLiteral("FONTCONFIG_FILE"), conf.fileName());
+            const QString conf = writeFontConfigWithoutCarlito(fonts.path());
+            QVERIFY(fonts.isValid() && !conf.isEmpty());
+            env.insert(QStringLiteral("FONTCONFIG_FILE"), conf);
         }
 
         QProcess child;
@@ -506,11 +458,9 @@ private:
         QCOMPARE(shot.devicePixelRatio(), qreal(scale));
         QCOMPARE(shot.size(), w.size() * scale);
 
-        for (int k = 0; k < korvex::kCells; ++k) {
-            const int left = 6 + 78 * (k % 4);
-            const int top = 6 + 78 * (k / 4);
-            QCOMPARE(w.lblFon[k]->geometry(), QRect(left, top, 73, 73));
-            QCOMPARE(w.lblNum[k]->geometry(), QRect(left - 6, top + 18, 85, 37));
+        for (int k = 0; k < 16; ++k) {
+            QCOMPARE(w.lblFon[k]->geometry(), fonRect(k));
+            QCOMPARE(w.lblNum[k]->geometry(), numRect(k));
             QVERIFY(client->rect().contains(w.lblNum[k]->geometry()));
         }
         QVERIFY(client->rect().contains(w.lblScore->geometry()));
