@@ -1,7 +1,9 @@
+// SPDX-FileCopyrightText: 2026 Korvex developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Placing new tiles: where they land, what value they get, what they draw from the random
 // source, the spawn marks, and the two options that force the value.
-#include "app/frmmain.h"
-#include "testsupport.h"
+#include "windowtest.h"
 
 #include <QAction>
 #include <QTest>
@@ -9,8 +11,11 @@
 #include <cmath>
 #include <vector>
 
-using korvex::Cells;
 using korvex::RandomSource;
+using korvex::TileRule;
+using namespace korvex::test;
+
+Q_DECLARE_METATYPE(TileRule)
 
 namespace {
 
@@ -19,30 +24,13 @@ Cells boardWithEmpty(std::initializer_list<int> empty) {
     Cells cells;
     cells.fill(2);
     for (const int i : empty) {
-        cells[static_cast<std::size_t>(i)] = 0;
+        cells[i] = 0;
     }
     return cells;
 }
 
-int countMarks(const frmMain& w) {
-    int marks = 0;
-    for (const Label* fon : w.lblFon) {
-        marks += fon->BorderStyle() == 1 ? 1 : 0;
-    }
-    return marks;
-}
-
-quint64 numberWrites(const frmMain& w) {
-    quint64 writes = w.lblScore->Writes();
-    for (const Label* num : w.lblNum) {
-        writes += num->Writes();
-    }
-    return writes;
-}
-
-// The value a free-choice spawn makes of its second draw.
-int valueOfDraw(float r) {
-    return std::floor(r * 10.0f) == 9.0f ? 4 : 2;
+QAction* optionItem(const frmMain& w, TileRule rule) {
+    return rule == TileRule::Only2 ? w.mnuOnly2 : rule == TileRule::Only4 ? w.mnuOnly4 : nullptr;
 }
 
 } // namespace
@@ -50,61 +38,118 @@ int valueOfDraw(float r) {
 class TestSpawn : public QObject {
     Q_OBJECT
 private slots:
-    void initTestCase() { korvex::test::usePrivateRuntimeDir(); }
+    void initTestCase() { usePrivateRuntimeDir(); }
 
-    // With one empty cell the tile lands there whatever the draw, marked, and nothing is
-    // redrawn.
-    void singleEmptyCellGetsTheTile_data() {
-        QTest::addColumn<int>("cell");
-        for (int i = 0; i < korvex::kCells; ++i) {
-            QTest::addRow("cell %d", i) << i;
+    // A spawn draws its position first and picks the k-th empty cell, k = floor(r * n) + 1;
+    // only a free choice draws again, for the value. A twin source with the same seed
+    // predicts both, over many seeds, so that every empty cell and both values turn up. The
+    // new tile alone is marked, nothing is drawn, and the Qt-free helper that the headless
+    // league shares places the same tile.
+    void spawnFollowsTheDraws_data() {
+        QTest::addColumn<Cells>("board");
+        QTest::addColumn<TileRule>("rule");
+        const std::pair<const char*, TileRule> rules[] = {{"random value", TileRule::Random},
+                                                          {"only 2", TileRule::Only2},
+                                                          {"only 4", TileRule::Only4}};
+        const std::pair<const char*, Cells> boards[] = {
+            {"empty board", Cells{}},
+            {"cells 5 and 14 empty", boardWithEmpty({5, 14})},
+            {"only cell 15 empty", boardWithEmpty({15})}};
+        for (const auto& [boardName, board] : boards) {
+            for (const auto& [ruleName, rule] : rules) {
+                QTest::addRow("%s, %s", boardName, ruleName) << board << rule;
+            }
+        }
+        for (int i = 0; i < 15; ++i) {
+            QTest::addRow("only cell %d empty, random value", i)
+                << boardWithEmpty({i}) << TileRule::Random;
         }
     }
-    void singleEmptyCellGetsTheTile() {
-        QFETCH(int, cell);
+    void spawnFollowsTheDraws() {
+        QFETCH(Cells, board);
+        QFETCH(TileRule, rule);
         frmMain w;
-        w.Rnd.seedRaw(static_cast<quint32>(cell) + 1);
-        const quint64 drawn = numberWrites(w);
-        for (int round = 0; round < 50; ++round) {
-            w.Board = boardWithEmpty({cell});
+        if (QAction* option = optionItem(w, rule)) {
+            option->trigger();
+        }
+        const quint64 drawn = labelWrites(w, ScoreLabel | NumberLabels);
+        QList<int> landed;
+        int fours = 0;
+        for (quint32 seed = 1; seed <= 200; ++seed) {
+            w.Rnd.seedRaw(seed);
+            RandomSource twin;
+            twin.seedRaw(seed);
+            RandomSource league = twin;
+            const int target = kthEmptyCell(board, twin.next());
+            const std::int32_t value = rule == TileRule::Only2   ? 2
+                                       : rule == TileRule::Only4 ? 4
+                                                                 : tileOfDraw(twin.next());
+            Cells expected = board;
+            expected[target] = value;
+
+            w.Board = board;
             w.ClearSpawnMarks();
             w.SpawnTile();
-            const std::int32_t value = w.Board[static_cast<std::size_t>(cell)];
-            QVERIFY(value == 2 || value == 4);
-            Cells expected = boardWithEmpty({});
-            expected[static_cast<std::size_t>(cell)] = value;
             QCOMPARE(w.Board, expected);
-            QCOMPARE(w.lblFon[static_cast<std::size_t>(cell)]->BorderStyle(), 1);
-            QCOMPARE(countMarks(w), 1);
+            QCOMPARE(marks(w), QList<int>{target});
             QCOMPARE(w.GameOver, 0);
+            QCOMPARE(w.Rnd.next(), twin.next()); // exactly the draws the rule takes
+
+            Cells cells = board;
+            const korvex::Spawned spawned = korvex::spawnTile(cells, league, rule);
+            QCOMPARE(spawned.index, target);
+            QCOMPARE(spawned.value, value);
+            QCOMPARE(cells, expected);
+            landed << target;
+            fours += value == 4 ? 1 : 0;
         }
-        QCOMPARE(numberWrites(w), drawn);
+        QCOMPARE(labelWrites(w, ScoreLabel | NumberLabels), drawn); // a spawn draws nothing
+        for (int i = 0; i < 16; ++i) {
+            QVERIFY2(landed.contains(i) == (board[i] == 0), qPrintable(QString::number(i)));
+        }
+        QCOMPARE(fours > 0, rule != TileRule::Only2);
     }
 
-    // A full board ends the game and changes nothing else; the random source is untouched.
+    // A full board ends the game and changes nothing else, whatever the option; nothing is
+    // drawn from the random source, and the helper reports that it placed nothing.
+    void fullBoardEndsTheGame_data() {
+        QTest::addColumn<TileRule>("rule");
+        QTest::newRow("random value") << TileRule::Random;
+        QTest::newRow("only 2") << TileRule::Only2;
+        QTest::newRow("only 4") << TileRule::Only4;
+    }
     void fullBoardEndsTheGame() {
+        QFETCH(TileRule, rule);
         frmMain w;
+        if (QAction* option = optionItem(w, rule)) {
+            option->trigger();
+        }
         w.Rnd.seedRaw(777u);
         RandomSource twin;
         twin.seedRaw(777u);
         // Move both one draw in, so an untouched source is not merely a fresh one.
         QCOMPARE(w.Rnd.next(), twin.next());
+        RandomSource league = twin;
+        RandomSource leagueTwin = twin;
 
-        Cells full;
-        for (int i = 0; i < korvex::kCells; ++i) {
-            full[static_cast<std::size_t>(i)] = 2 << (i % 11);
-        }
-        w.Board = full;
+        w.Board = kDistinct;
         w.SpawnTile();
         QCOMPARE(w.GameOver, 1);
-        QCOMPARE(w.Board, full);
-        QCOMPARE(countMarks(w), 0);
+        QCOMPARE(w.Board, kDistinct);
+        QVERIFY(marks(w).isEmpty());
         QCOMPARE(w.Rnd.next(), twin.next());
+
+        Cells cells = kDistinct;
+        const korvex::Spawned spawned = korvex::spawnTile(cells, league, rule);
+        QCOMPARE(spawned.index, -1);
+        QCOMPARE(spawned.value, 0);
+        QCOMPARE(cells, kDistinct);
+        QCOMPARE(league.next(), leagueTwin.next());
     }
 
     // The k-th empty cell in storage order, k = floor(r * n) + 1: with only cells 5 and 14
     // empty, the lower half of the draws picks 5 and the upper half 14.
-    void kthEmptyCell_data() {
+    void spawnTargetIsTheKthEmptyCell_data() {
         QTest::addColumn<float>("r");
         QTest::addColumn<int>("target");
         QTest::newRow("r 0, k 1") << 0.0f << 5;
@@ -114,7 +159,7 @@ private slots:
         QTest::newRow("r 0.75, k 2") << 0.75f << 14;
         QTest::newRow("largest r, k 2") << RandomSource::toUnit(0xFFFFFFFFu) << 14;
     }
-    void kthEmptyCell() {
+    void spawnTargetIsTheKthEmptyCell() {
         QFETCH(float, r);
         QFETCH(int, target);
         QCOMPARE(korvex::spawnTarget(boardWithEmpty({5, 14}), r), target);
@@ -124,75 +169,22 @@ private slots:
     // cells; the smallest picks the first.
     void extremeDrawsStayOnTheBoard() {
         const float top = RandomSource::toUnit(0xFFFFFFFFu);
-        for (int n = 1; n <= korvex::kCells; ++n) {
+        for (int n = 1; n <= 16; ++n) {
             Cells front;
             Cells back;
             front.fill(8);
             back.fill(8);
             for (int i = 0; i < n; ++i) {
-                front[static_cast<std::size_t>(i)] = 0;
-                back[static_cast<std::size_t>(korvex::kCells - 1 - i)] = 0;
+                front[i] = 0;
+                back[15 - i] = 0;
             }
             const QByteArray what = QByteArray::number(n) + " empty";
             QVERIFY2(korvex::spawnTarget(front, top) == n - 1, what);
-            QVERIFY2(korvex::spawnTarget(back, top) == korvex::kCells - 1, what);
+            QVERIFY2(korvex::spawnTarget(back, top) == 15, what);
             QVERIFY2(korvex::spawnTarget(front, 0.0f) == 0, what);
-            QVERIFY2(korvex::spawnTarget(back, 0.0f) == korvex::kCells - n, what);
+            QVERIFY2(korvex::spawnTarget(back, 0.0f) == 16 - n, what);
         }
         QCOMPARE(korvex::spawnTarget(boardWithEmpty({}), 0.5f), -1);
-    }
-
-    // SpawnTile takes its position draw first and its value draw second, exactly as a twin
-    // source with the same seed predicts; seeds are tried until both targets have been seen.
-    void spawnFollowsTheDraws() {
-        bool sawFirst = false;
-        bool sawSecond = false;
-        bool sawFour = false;
-        for (quint32 seed = 1; seed <= 400 && !(sawFirst && sawSecond && sawFour); ++seed) {
-            frmMain w;
-            w.Rnd.seedRaw(seed);
-            RandomSource twin;
-            twin.seedRaw(seed);
-            const float r = twin.next();
-            const int target = std::floor(r * 2.0f) == 0.0f ? 5 : 14;
-            const int other = target == 5 ? 14 : 5;
-            const int value = valueOfDraw(twin.next());
-
-            w.Board = boardWithEmpty({5, 14});
-            w.SpawnTile();
-            QCOMPARE(w.Board[static_cast<std::size_t>(target)], value);
-            QCOMPARE(w.Board[static_cast<std::size_t>(other)], 0);
-            QCOMPARE(w.lblFon[static_cast<std::size_t>(target)]->BorderStyle(), 1);
-            QCOMPARE(w.Rnd.next(), twin.next()); // exactly two draws were taken
-            sawFirst = sawFirst || target == 5;
-            sawSecond = sawSecond || target == 14;
-            sawFour = sawFour || value == 4;
-        }
-        QVERIFY(sawFirst);
-        QVERIFY(sawSecond);
-        QVERIFY(sawFour);
-    }
-
-    // With an option set, a spawn draws only its position.
-    void forcedValueDrawsOnlyThePosition_data() {
-        QTest::addColumn<bool>("only4");
-        QTest::newRow("Появляется только 2") << false;
-        QTest::newRow("Появляется только 4") << true;
-    }
-    void forcedValueDrawsOnlyThePosition() {
-        QFETCH(bool, only4);
-        frmMain w;
-        (only4 ? w.mnuOnly4 : w.mnuOnly2)->trigger();
-        w.Rnd.seedRaw(99u);
-        RandomSource twin;
-        twin.seedRaw(99u);
-        for (int round = 0; round < 200; ++round) {
-            const int target = std::floor(twin.next() * 2.0f) == 0.0f ? 5 : 14;
-            w.Board = boardWithEmpty({5, 14});
-            w.SpawnTile();
-            QCOMPARE(w.Board[static_cast<std::size_t>(target)], only4 ? 4 : 2);
-        }
-        QCOMPARE(w.Rnd.next(), twin.next());
     }
 
     // The largest value the source can give, reached in the real sequence: the spawn it feeds
@@ -233,11 +225,10 @@ private slots:
         w.Board.fill(0);
         w.SpawnTile();
         w.SpawnTile();
-        QCOMPARE(korvex::countEmpty(w.Board), 14);
-        QCOMPARE(countMarks(w), 2);
-        for (int i = 0; i < korvex::kCells; ++i) {
-            QCOMPARE(w.lblFon[static_cast<std::size_t>(i)]->BorderStyle(),
-                     w.Board[static_cast<std::size_t>(i)] != 0 ? 1 : 0);
+        QCOMPARE(emptyCells(w.Board), 14);
+        QCOMPARE(marks(w).size(), 2);
+        for (const int i : marks(w)) {
+            QVERIFY(w.Board[i] != 0);
         }
     }
 
@@ -289,7 +280,8 @@ private slots:
         QCOMPARE(w.Board, board); // an option never touches the tiles on the board
     }
 
-    // A forced option holds for every spawn, the new game's two included.
+    // A forced option holds for every spawn, the new game's two included, and a new game,
+    // by its handler or by the menu, keeps the option's mark.
     void optionForcesEveryTile_data() {
         QTest::addColumn<bool>("only4");
         QTest::newRow("Появляется только 2") << false;
@@ -302,13 +294,13 @@ private slots:
         w.Rnd.seedRaw(31337u);
         const std::int32_t forced = only4 ? 4 : 2;
         for (int game = 0; game < 500; ++game) {
-            w.mnuNewGame_Click();
-            int tiles = 0;
+            game % 2 == 0 ? w.mnuNewGame_Click() : w.mnuNewGame->trigger();
+            QCOMPARE(emptyCells(w.Board), 14);
             for (const std::int32_t v : w.Board) {
                 QVERIFY(v == 0 || v == forced);
-                tiles += v != 0 ? 1 : 0;
             }
-            QCOMPARE(tiles, 2);
+            QCOMPARE(w.mnuOnly4->isChecked(), only4);
+            QCOMPARE(w.mnuOnly2->isChecked(), !only4);
         }
     }
 
@@ -343,20 +335,17 @@ private slots:
             before.push_back(fon->Writes());
         }
         w.ClearSpawnMarks();
-        for (int i = 0; i < korvex::kCells; ++i) {
-            const Label* fon = w.lblFon[static_cast<std::size_t>(i)];
-            QCOMPARE(fon->BorderStyle(), 0);
-            const quint64 expected = before[static_cast<std::size_t>(i)] + (i == 3 || i == 9);
-            QCOMPARE(fon->Writes(), expected);
+        for (int i = 0; i < 16; ++i) {
+            QCOMPARE(w.lblFon[i]->BorderStyle(), 0);
+            QCOMPARE(w.lblFon[i]->Writes(), before[i] + (i == 3 || i == 9));
         }
-        QCOMPARE(w.lblFon[9]->BackColor() & 0xFFFFFFu, qRgb(247, 93, 57) & 0xFFFFFFu);
+        QCOMPARE(rgb24(w.lblFon[9]->BackColor()), rgb(247, 93, 57));
         QCOMPARE(w.lblFon[9]->frameShape(), QFrame::NoFrame);
 
         // Without marks it writes nothing at all.
         w.ClearSpawnMarks();
-        for (int i = 0; i < korvex::kCells; ++i) {
-            const quint64 expected = before[static_cast<std::size_t>(i)] + (i == 3 || i == 9);
-            QCOMPARE(w.lblFon[static_cast<std::size_t>(i)]->Writes(), expected);
+        for (int i = 0; i < 16; ++i) {
+            QCOMPARE(w.lblFon[i]->Writes(), before[i] + (i == 3 || i == 9));
         }
     }
 };
