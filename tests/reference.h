@@ -9,6 +9,7 @@
 
 #include <QMetaType>
 #include <QString>
+#include <QTest>
 
 #include <array>
 #include <cstdint>
@@ -194,6 +195,17 @@ inline const StrategyRules kStrategies[] = {
 
 inline const StrategyRules& strategyOf(int mode) {
     return kStrategies[mode - 1];
+}
+
+// Data rows "strategy, AutoDir n", columns mode and entry: every place of every cycle.
+inline void addStrategyEntryRows() {
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<int>("entry");
+    for (const StrategyRules& s : kStrategies) {
+        for (int entry = 0; entry < s.cycle; ++entry) {
+            QTest::addRow("%s, AutoDir %d", s.name, entry) << s.mode << entry;
+        }
+    }
 }
 
 // The direction a call plays with the directions of `legal` (bit d for d) legal, by the

@@ -256,7 +256,7 @@ private slots:
                 QSKIP("needs root and a user 'nobody' to take the fallback");
             }
             where.Env.remove(QStringLiteral("XDG_RUNTIME_DIR"));
-            QVERIFY(makeDir(lockDir, 0700) && giveToNobody(lockDir));
+            QVERIFY(makeNobodysDir(lockDir));
             lockDir = where.Home + QStringLiteral("/.cache/korvex");
         } else if (situation == QLatin1String("no number font")) {
             if (!QFileInfo(kDejaVuDir).isDir()) {

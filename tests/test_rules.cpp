@@ -261,13 +261,7 @@ void TestRules::evaluationOfBoards() {
 // `AutoDir` follows the direction played; with nothing legal nothing is. The order and
 // `AutoDir`-after tables give what the step-by-step chains give.
 void TestRules::choiceOfDirection_data() {
-    QTest::addColumn<int>("mode");
-    QTest::addColumn<int>("entry");
-    for (const StrategyRules& s : kStrategies) {
-        for (int entry = 0; entry < s.cycle; ++entry) {
-            QTest::addRow("%s, AutoDir %d", s.name, entry) << s.mode << entry;
-        }
-    }
+    addStrategyEntryRows();
 }
 
 void TestRules::choiceOfDirection() {

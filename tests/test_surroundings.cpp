@@ -59,16 +59,9 @@ QString lockDirectory(QByteArray* err) {
     return dir;
 }
 
+// What is not transparent: ink.
 QRect inkIn(const QImage& image) {
-    QRect ink;
-    for (int y = 0; y < image.height(); ++y) {
-        for (int x = 0; x < image.width(); ++x) {
-            if (qAlpha(image.pixel(x, y)) != 0) {
-                ink |= QRect(x, y, 1, 1);
-            }
-        }
-    }
-    return ink;
+    return korvex::test::inkIn(image, image.rect(), [](QRgb p) { return qAlpha(p) != 0; }).box;
 }
 
 // The extent of what the label paints (its text) in device pixels; the label's background is
@@ -204,8 +197,7 @@ private slots:
             if (!canGiveAway()) {
                 QSKIP("needs root and a user 'nobody' to give the directory away");
             }
-            QVERIFY(makeDir(runtime, 0700));
-            QVERIFY(giveToNobody(runtime));
+            QVERIFY(makeNobodysDir(runtime));
         } else if (situation == QLatin1String("unwritable")) {
             QVERIFY(makeDir(runtime, 0500));
         } else if (situation != QLatin1String("missing")) {
@@ -261,8 +253,7 @@ private slots:
             if (!canGiveAway()) {
                 QSKIP("needs root and a user 'nobody' to give the directory away");
             }
-            QVERIFY(makeDir(taken, 0700));
-            QVERIFY(giveToNobody(taken));
+            QVERIFY(makeNobodysDir(taken));
         } else if (situation == QLatin1String("world-writable")) {
             QVERIFY(makeDir(taken, 0777));
         } else if (situation == QLatin1String("symlink to a private dir")) {

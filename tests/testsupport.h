@@ -52,6 +52,11 @@ inline bool giveToNobody(const QString& path) {
            ::lchown(native(path).constData(), other->pw_uid, other->pw_gid) == 0;
 }
 
+// A directory someone else made, private to them.
+inline bool makeNobodysDir(const QString& path) {
+    return makeDir(path, 0700) && giveToNobody(path);
+}
+
 // Empty when path is a real directory of `owner`'s with mode 0700, else what is wrong.
 inline QString notPrivate(const QString& path, uid_t owner = geteuid()) {
     struct stat st {};
@@ -93,7 +98,7 @@ struct ToolRun {
     bool ok = false; // ended normally with status 0
     QByteArray out;
     QByteArray err;
-    QString what() const { return QString::fromLocal8Bit(out + err); }
+    QString what() const { return QString::fromLocal8Bit(out + "\n" + err); }
 };
 
 inline ToolRun runTool(const QString& tool, const QStringList& args,

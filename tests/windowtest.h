@@ -11,6 +11,7 @@
 #include "testsupport.h"
 
 #include <QAction>
+#include <QImage>
 #include <QList>
 #include <QRect>
 
@@ -189,6 +190,24 @@ inline QList<int> checkedSpeeds(const frmMain& w) {
         }
     }
     return checked;
+}
+
+// The pixels of `image` inside `area` that `isInk` picks: their bounding box and their count.
+struct Ink {
+    QRect box;
+    int pixels = 0;
+};
+template <typename Pick> Ink inkIn(const QImage& image, const QRect& area, Pick isInk) {
+    Ink ink;
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        for (int x = area.left(); x <= area.right(); ++x) {
+            if (isInk(image.pixel(x, y))) {
+                ink.box |= QRect(x, y, 1, 1);
+                ++ink.pixels;
+            }
+        }
+    }
+    return ink;
 }
 
 // --- The layout -------------------------------------------------------------------------
