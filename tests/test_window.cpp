@@ -1,8 +1,9 @@
-// The window as it is created, the label adapter, the drawing of the board, the check marks
-// under a real click, start-up and the new game, and what the first frames look like.
-#include "app/frmmain.h"
-#include "testsupport.h"
-#include "ui/drawboard.h"
+// SPDX-FileCopyrightText: 2026 Korvex developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
+// The window as it is created, the label adapter, the drawing of the board, start-up and the
+// new game, and what the first frames look like.
+#include "windowtest.h"
 
 #include <QAction>
 #include <QFontDatabase>
@@ -15,65 +16,17 @@
 #include <QTest>
 
 #include <algorithm>
-#include <climits>
 #include <cmath>
 #include <memory>
 #include <vector>
 
-using korvex::Cells;
+using namespace korvex::test;
 
 namespace {
 
-constexpr QRgb rgb(int r, int g, int b) {
-    return qRgb(r, g, b) & 0xFFFFFFu;
-}
-constexpr QRgb rgb24(QRgb color) {
-    return color & 0xFFFFFFu;
-}
-
-// The layout is given in twips; 15 of them make a pixel at 96 dpi.
-constexpr int px(int twips) {
-    return twips / 15;
-}
-
-constexpr QRgb kGrey = rgb(128, 128, 128);
-constexpr QRgb kWhite = rgb(255, 255, 255);
-constexpr QRgb kEmptyCell = rgb(206, 195, 181);
-
-std::size_t at(int k) {
-    return static_cast<std::size_t>(k);
-}
-
-int countTiles(const frmMain& w) {
-    return korvex::kCells - korvex::countEmpty(w.Board);
-}
-
-int countMarks(const frmMain& w) {
-    return static_cast<int>(std::count_if(w.lblFon.begin(), w.lblFon.end(), [](const Label* fon) {
-        return fon->BorderStyle() == 1;
-    }));
-}
-
-quint64 cellWrites(const frmMain& w) {
-    quint64 writes = 0;
-    for (int k = 0; k < korvex::kCells; ++k) {
-        writes += w.lblFon[at(k)]->Writes() + w.lblNum[at(k)]->Writes();
-    }
-    return writes;
-}
-
-std::vector<int> borders(const frmMain& w) {
-    std::vector<int> out;
-    for (const Label* fon : w.lblFon) {
-        out.push_back(fon->BorderStyle());
-    }
-    return out;
-}
-
-QList<QAction*> allItems(const frmMain& w) {
-    return {w.mnuNewGame, w.mnuOnly2,    w.mnuOnly4,    w.mnuAuto1,     w.mnuAuto2, w.mnuAuto3,
-            w.mnuSpeed10, w.mnuSpeed200, w.mnuSpeed700, w.mnuSpeed2000, w.mnuWin};
-}
+constexpr Rgb kGrey = rgb(128, 128, 128);
+constexpr Rgb kWhite = rgb(255, 255, 255);
+const Rgb kEmptyCell = coloursOf(0).back;
 
 // Every tile value and an empty cell, column 1 holding the widest numbers.
 constexpr Cells kManyValues{
@@ -92,7 +45,7 @@ QImage clientImage(frmMain& w) {
 class TestWindow : public QObject {
     Q_OBJECT
 private slots:
-    void initTestCase() { korvex::test::usePrivateRuntimeDir(); }
+    void initTestCase() { usePrivateRuntimeDir(); }
 
     // ---- The window as created, before Form_Load ----------------------------------------
 
@@ -132,28 +85,11 @@ private slots:
         QTest::addColumn<QString>("label");
         QTest::addColumn<int>("index");
         QTest::addColumn<QRect>("rect");
-        struct Cell {
-            int fonLeft, fonTop, numLeft, numTop; // twips
-        };
-        const Cell grid[korvex::kCells] = {
-            {90, 90, 0, 360},         {1260, 90, 1170, 360},    {2430, 90, 2340, 360},
-            {3600, 90, 3510, 360},    {90, 1260, 0, 1530},      {1260, 1260, 1170, 1530},
-            {2430, 1260, 2340, 1530}, {3600, 1260, 3510, 1530}, {90, 2430, 0, 2700},
-            {1260, 2430, 1170, 2700}, {2430, 2430, 2340, 2700}, {3600, 2430, 3510, 2700},
-            {90, 3600, 0, 3870},      {1260, 3600, 1170, 3870}, {2430, 3600, 2340, 3870},
-            {3600, 3600, 3510, 3870},
-        };
-        for (int k = 0; k < korvex::kCells; ++k) {
-            const Cell& c = grid[k];
-            QTest::addRow("lblFon(%d)", k)
-                << "lblFon" << k << QRect(px(c.fonLeft), px(c.fonTop), px(1095), px(1095));
+        for (int k = 0; k < 16; ++k) {
+            QTest::addRow("lblFon(%d)", k) << "lblFon" << k << fonRect(k);
+            QTest::addRow("lblNum(%d)", k) << "lblNum" << k << numRect(k);
         }
-        for (int k = 0; k < korvex::kCells; ++k) {
-            const Cell& c = grid[k];
-            QTest::addRow("lblNum(%d)", k)
-                << "lblNum" << k << QRect(px(c.numLeft), px(c.numTop), px(1275), px(555));
-        }
-        QTest::newRow("lblScore") << "lblScore" << 0 << QRect(px(90), px(4770), px(3450), px(195));
+        QTest::newRow("lblScore") << "lblScore" << 0 << kScoreRect;
         // Spot checks in pixels, straight from the table's pixel column.
         QTest::newRow("lblFon(0) px") << "lblFon" << 0 << QRect(6, 6, 73, 73);
         QTest::newRow("lblFon(15) px") << "lblFon" << 15 << QRect(240, 240, 73, 73);
@@ -165,8 +101,8 @@ private slots:
         QFETCH(int, index);
         QFETCH(QRect, rect);
         frmMain w;
-        const Label* l = label == QLatin1String("lblFon")   ? w.lblFon[at(index)]
-                         : label == QLatin1String("lblNum") ? w.lblNum[at(index)]
+        const Label* l = label == QLatin1String("lblFon")   ? w.lblFon[index]
+                         : label == QLatin1String("lblNum") ? w.lblNum[index]
                                                             : w.lblScore;
         QCOMPARE(l->parentWidget(), w.centralWidget());
         QCOMPARE(l->geometry(), rect);
@@ -197,16 +133,16 @@ private slots:
 
     void labelsAtCreation() {
         frmMain w;
-        const QRgb windowText = rgb24(w.palette().color(QPalette::WindowText).rgb());
-        for (int k = 0; k < korvex::kCells; ++k) {
-            const Label* fon = w.lblFon[at(k)];
+        const Rgb windowText = rgb24(w.palette().color(QPalette::WindowText).rgb());
+        for (int k = 0; k < 16; ++k) {
+            const Label* fon = w.lblFon[k];
             QVERIFY(fon->autoFillBackground()); // opaque
             QCOMPARE(rgb24(fon->BackColor()), kWhite);
             QCOMPARE(fon->BorderStyle(), 0);
             QCOMPARE(fon->frameShape(), QFrame::NoFrame);
             QCOMPARE(fon->Caption(), QString());
 
-            const Label* num = w.lblNum[at(k)];
+            const Label* num = w.lblNum[k];
             QVERIFY(!num->autoFillBackground()); // the cell shows through
             QCOMPARE(rgb24(num->BackColor()), kWhite);
             QCOMPARE(rgb24(num->ForeColor()), windowText);
@@ -375,68 +311,46 @@ private slots:
 
     // ---- DrawBoard -----------------------------------------------------------------------
 
+    // Every value of the colour table and some beyond it, in every cell.
     void drawBoardColours_data() {
         QTest::addColumn<int>("value");
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<uint>("back");
-        QTest::addColumn<uint>("fore");
-        const uint light = rgb(255, 247, 247);
-        const uint dark = rgb(115, 109, 99);
-        QTest::newRow("2") << 2 << "2" << uint{rgb(239, 231, 222)} << dark;
-        QTest::newRow("4") << 4 << "4" << uint{rgb(239, 227, 206)} << dark;
-        QTest::newRow("8") << 8 << "8" << uint{rgb(247, 178, 123)} << light;
-        QTest::newRow("16") << 16 << "16" << uint{rgb(247, 150, 99)} << light;
-        QTest::newRow("32") << 32 << "32" << uint{rgb(247, 125, 90)} << light;
-        QTest::newRow("64") << 64 << "64" << uint{rgb(247, 93, 57)} << light;
-        QTest::newRow("128") << 128 << "128" << uint{rgb(239, 207, 115)} << light;
-        QTest::newRow("256") << 256 << "256" << uint{rgb(239, 207, 99)} << light;
-        QTest::newRow("512") << 512 << "512" << uint{rgb(239, 203, 82)} << light;
-        QTest::newRow("1024") << 1024 << "1024" << uint{rgb(239, 199, 57)} << light;
-        QTest::newRow("2048") << 2048 << "2048" << uint{rgb(239, 195, 41)}
-                              << uint{rgb(247, 243, 222)};
-        QTest::newRow("4096") << 4096 << "4096" << uint{rgb(255, 60, 57)}
-                              << uint{rgb(247, 247, 247)};
-        const uint otherBack = rgb(255, 32, 33);
-        const uint otherFore = rgb(247, 243, 239);
-        QTest::newRow("8192") << 8192 << "8192" << otherBack << otherFore;
-        QTest::newRow("16384") << 16384 << "16384" << otherBack << otherFore;
-        QTest::newRow("32768") << 32768 << "32768" << otherBack << otherFore;
-        QTest::newRow("1048576") << 1048576 << "1048576" << otherBack << otherFore;
-        QTest::newRow("3 (unlisted)") << 3 << "3" << otherBack << otherFore;
-        QTest::newRow("6 (unlisted)") << 6 << "6" << otherBack << otherFore;
+        for (const int v :
+             {2, 4, 8, 16, 32, 64, 128, 256, 512, 1024, 2048, 4096, 8192, 16384, 32768, 1048576}) {
+            QTest::addRow("%d", v) << v;
+        }
+        QTest::newRow("3 (unlisted)") << 3;
+        QTest::newRow("6 (unlisted)") << 6;
     }
     void drawBoardColours() {
         QFETCH(int, value);
-        QFETCH(QString, text);
-        QFETCH(uint, back);
-        QFETCH(uint, fore);
+        const QString text = QString::number(value);
+        const Rgb back = coloursOf(value).back;
+        const Rgb fore = coloursOf(value).fore;
         frmMain w;
         const QFont font = w.lblNum[0]->font();
         // Every cell, so each index reaches its own labels.
         w.Board.fill(value);
         w.DrawBoard();
-        for (int k = 0; k < korvex::kCells; ++k) {
-            QCOMPARE(w.lblNum[at(k)]->Caption(), text);
-            QCOMPARE(rgb24(w.lblFon[at(k)]->BackColor()), QRgb{back});
-            QCOMPARE(rgb24(w.lblNum[at(k)]->ForeColor()), QRgb{fore});
-            QCOMPARE(w.lblNum[at(k)]->font(), font); // one font whatever the digits
+        for (int k = 0; k < 16; ++k) {
+            QCOMPARE(w.lblNum[k]->Caption(), text);
+            QCOMPARE(rgb24(w.lblFon[k]->BackColor()), back);
+            QCOMPARE(rgb24(w.lblNum[k]->ForeColor()), fore);
+            QCOMPARE(w.lblNum[k]->font(), font); // one font whatever the digits
         }
-        QCOMPARE(rgb24(korvex::cellColors(value).back), QRgb{back});
-        QCOMPARE(rgb24(korvex::cellColors(value).fore), QRgb{fore});
 
         // And one cell alone, the others empty: only that cell takes the colours.
         frmMain one;
         one.Board[9] = value;
         one.DrawBoard();
-        for (int k = 0; k < korvex::kCells; ++k) {
-            QCOMPARE(one.lblNum[at(k)]->Caption(), k == 9 ? text : QString());
-            QCOMPARE(rgb24(one.lblFon[at(k)]->BackColor()), k == 9 ? QRgb{back} : kEmptyCell);
+        for (int k = 0; k < 16; ++k) {
+            QCOMPARE(one.lblNum[k]->Caption(), k == 9 ? text : QString());
+            QCOMPARE(rgb24(one.lblFon[k]->BackColor()), k == 9 ? back : kEmptyCell);
         }
     }
 
     void emptyCellOnCreation() {
         frmMain w;
-        const QRgb windowText = rgb24(w.lblNum[0]->ForeColor());
+        const Rgb windowText = rgb24(w.lblNum[0]->ForeColor());
         const quint64 numWrites = w.lblNum[0]->Writes();
         w.DrawBoard();
         QCOMPARE(rgb24(w.lblFon[0]->BackColor()), kEmptyCell);
@@ -445,21 +359,8 @@ private slots:
         QCOMPARE(w.lblNum[0]->Writes(), numWrites); // empty caption was already right
     }
 
-    // A cell that empties shows "" on the empty colour and keeps the old text colour.
-    void emptiedCellKeepsTextColour() {
-        frmMain w;
-        w.Board[4] = 2048;
-        w.DrawBoard();
-        w.Board[4] = 0;
-        const quint64 numWrites = w.lblNum[4]->Writes();
-        w.DrawBoard();
-        QCOMPARE(w.lblNum[4]->Caption(), QString());
-        QCOMPARE(rgb24(w.lblFon[4]->BackColor()), kEmptyCell);
-        QCOMPARE(rgb24(w.lblNum[4]->ForeColor()), rgb(247, 243, 222));
-        QCOMPARE(w.lblNum[4]->Writes(), numWrites + 1); // the caption only
-    }
-
-    // Read-compare-write: only the properties that differ are written.
+    // Read-compare-write: only the properties that differ are written. A cell that empties
+    // shows "" on the empty colour and keeps the text colour of the tile that was there.
     void drawWritesOnlyWhatChanged_data() {
         QTest::addColumn<int>("from");
         QTest::addColumn<int>("to");
@@ -471,6 +372,7 @@ private slots:
         QTest::newRow("1024 to 2048: all three") << 1024 << 2048 << 2 << 1;
         QTest::newRow("8192 to 16384: text only") << 8192 << 16384 << 1 << 0;
         QTest::newRow("16 to 0: text and background") << 16 << 0 << 1 << 1;
+        QTest::newRow("2048 to 0: text and background") << 2048 << 0 << 1 << 1;
         QTest::newRow("0 to 2: all three") << 0 << 2 << 2 << 1;
         QTest::newRow("unchanged 64") << 64 << 64 << 0 << 0;
     }
@@ -485,13 +387,17 @@ private slots:
         w.DrawBoard();
         const quint64 num = w.lblNum[10]->Writes();
         const quint64 fon = w.lblFon[10]->Writes();
-        const quint64 all = cellWrites(w);
+        const quint64 all = labelWrites(w, NumberLabels | BackgroundLabels);
         w.Board[10] = to;
         w.DrawBoard();
         QCOMPARE(w.lblNum[10]->Writes() - num, quint64(numWrites));
         QCOMPARE(w.lblFon[10]->Writes() - fon, quint64(fonWrites));
-        QCOMPARE(cellWrites(w) - all, quint64(numWrites + fonWrites)); // no other cell
-        QCOMPARE(w.lblNum[10]->Caption(), to != 0 ? QString::number(to) : QString());
+        // No other cell.
+        QCOMPARE(labelWrites(w, NumberLabels | BackgroundLabels) - all,
+                 quint64(numWrites + fonWrites));
+        QCOMPARE(w.lblNum[10]->Caption(), cellText(to));
+        QCOMPARE(rgb24(w.lblFon[10]->BackColor()), coloursOf(to).back);
+        QCOMPARE(rgb24(w.lblNum[10]->ForeColor()), coloursOf(to != 0 ? to : from).fore);
     }
 
     void scoreLine_data() {
@@ -529,10 +435,10 @@ private slots:
         w.MoveGain = 16;
         w.DrawBoard();
         QCOMPARE(w.lblScore->Caption(), QStringLiteral("Счёт: 136 +16"));
-        const quint64 cells = cellWrites(w);
+        const quint64 cells = labelWrites(w, NumberLabels | BackgroundLabels);
         const quint64 score = w.lblScore->Writes();
         w.DrawBoard();
-        QCOMPARE(cellWrites(w), cells);
+        QCOMPARE(labelWrites(w, NumberLabels | BackgroundLabels), cells);
         QCOMPARE(w.lblScore->Writes(), score + 1);
         QCOMPARE(w.Score, 136);
         QCOMPARE(w.lblScore->Caption(), QStringLiteral("Счёт: 136"));
@@ -544,52 +450,13 @@ private slots:
         w.lblFon[0]->SetBorderStyle(1);
         w.lblFon[6]->SetBorderStyle(1);
         w.lblFon[15]->SetBorderStyle(1);
-        const std::vector<int> before = borders(w);
+        const std::array<int, 16> before = borders(w);
         for (const Cells& board : {kManyValues, Cells{}, kManyValues}) {
             w.Board = board;
             w.DrawBoard();
             QCOMPARE(borders(w), before);
         }
         QCOMPARE(w.lblFon[6]->frameShape(), QFrame::Box);
-    }
-
-    // ---- Check marks under a real click --------------------------------------------------
-
-    // QAction flips a checkable item's mark before it reports the click; the handlers must
-    // still see the mark as it was and set it themselves.
-    void checkableItemsSeeTheMarkBeforeTheClick() {
-        frmMain w;
-        w.mnuSpeed700->trigger(); // already the speed: stays checked
-        QVERIFY(w.mnuSpeed700->isChecked());
-        QCOMPARE(w.tmrAuto.interval(), 700);
-
-        w.mnuSpeed10->trigger();
-        QVERIFY(w.mnuSpeed10->isChecked());
-        QVERIFY(!w.mnuSpeed700->isChecked());
-        QCOMPARE(w.tmrAuto.interval(), 10);
-        w.mnuSpeed10->trigger();
-        QVERIFY(w.mnuSpeed10->isChecked());
-        QCOMPARE(w.tmrAuto.interval(), 10);
-
-        w.mnuOnly2->trigger();
-        QVERIFY(w.mnuOnly2->isChecked());
-        w.mnuOnly2->trigger();
-        QVERIFY(!w.mnuOnly2->isChecked());
-
-        w.mnuAuto3->trigger();
-        QVERIFY(w.mnuAuto3->isChecked());
-        QCOMPARE(w.AutoMode, 3);
-        QVERIFY(w.tmrAuto.isActive());
-        w.mnuAuto3->trigger(); // the same mode again switches auto-play off
-        QVERIFY(!w.mnuAuto3->isChecked());
-        QCOMPARE(w.AutoMode, 0);
-        QVERIFY(!w.tmrAuto.isActive());
-
-        // Items that carry no mark never gain one.
-        w.mnuNewGame->trigger();
-        w.mnuWin->trigger();
-        QVERIFY(!w.mnuNewGame->isChecked());
-        QVERIFY(!w.mnuWin->isChecked());
     }
 
     // ---- Start-up and new game -----------------------------------------------------------
@@ -601,14 +468,14 @@ private slots:
         w.Form_Load();
         QVERIFY(!w.Unloaded());
         for (int game = 0; game < 100; ++game) {
-            QCOMPARE(countTiles(w), 2);
-            for (int k = 0; k < korvex::kCells; ++k) {
-                const std::int32_t v = w.Board[at(k)];
+            QCOMPARE(16 - emptyCells(w.Board), 2);
+            for (int k = 0; k < 16; ++k) {
+                const std::int32_t v = w.Board[k];
                 QVERIFY(v == 0 || v == 2 || v == 4);
-                QCOMPARE(w.lblFon[at(k)]->BorderStyle(), v != 0 ? 1 : 0);
-                QCOMPARE(w.lblNum[at(k)]->Caption(), v != 0 ? QString::number(v) : QString());
+                QCOMPARE(w.lblFon[k]->BorderStyle(), v != 0 ? 1 : 0);
+                QCOMPARE(w.lblNum[k]->Caption(), v != 0 ? QString::number(v) : QString());
             }
-            QCOMPARE(countMarks(w), 2);
+            QCOMPARE(marks(w).size(), 2);
             QCOMPARE(w.Score, 0);
             QCOMPARE(w.GameOver, 0);
             QCOMPARE(w.lblScore->Caption(), QStringLiteral("Счёт: 0"));
@@ -617,68 +484,13 @@ private slots:
             w.Board = kManyValues;
             w.Score = 5000 + game;
             w.GameOver = game % 2;
-            w.lblFon[at(game % korvex::kCells)]->SetBorderStyle(1);
+            w.lblFon[game % 16]->SetBorderStyle(1);
             w.lblFon[3]->SetBorderStyle(1);
             if (game % 2 == 0) {
                 w.mnuNewGame_Click();
             } else {
                 w.mnuNewGame->trigger(); // the menu's path
             }
-        }
-    }
-
-    void newGameUnderOnly4() {
-        frmMain w;
-        w.Form_Load();
-        w.mnuOnly4->trigger();
-        QVERIFY(w.mnuOnly4->isChecked());
-        for (int game = 0; game < 20; ++game) {
-            w.mnuNewGame->trigger();
-            QCOMPARE(countTiles(w), 2);
-            for (const std::int32_t v : w.Board) {
-                QVERIFY(v == 0 || v == 4);
-            }
-            QVERIFY(w.mnuOnly4->isChecked());
-            QVERIFY(!w.mnuOnly2->isChecked());
-        }
-    }
-
-    // A new game switches the auto-player off and keeps the speed, AutoDir and the options.
-    void newGameStopsAutoPlay_data() {
-        QTest::addColumn<int>("mode");
-        QTest::newRow("Во все стороны") << 1;
-        QTest::newRow("В три стороны") << 2;
-        QTest::newRow("В угол") << 3;
-    }
-    void newGameStopsAutoPlay() {
-        QFETCH(int, mode);
-        frmMain w;
-        w.Form_Load();
-        w.mnuSpeed200->trigger();
-        w.mnuOnly2->trigger();
-        QAction* item = mode == 1 ? w.mnuAuto1 : mode == 2 ? w.mnuAuto2 : w.mnuAuto3;
-        item->trigger();
-        QVERIFY(w.tmrAuto.isActive());
-        QCOMPARE(w.AutoMode, mode);
-        QVERIFY(item->isChecked());
-        w.tmrAuto_Timer(); // a tick or two of play first
-        w.tmrAuto_Timer();
-        const std::int32_t autoDir = w.AutoDir;
-
-        w.mnuNewGame->trigger();
-        QVERIFY(!w.tmrAuto.isActive());
-        QCOMPARE(w.AutoMode, 0);
-        QVERIFY(!w.mnuAuto1->isChecked());
-        QVERIFY(!w.mnuAuto2->isChecked());
-        QVERIFY(!w.mnuAuto3->isChecked());
-        QVERIFY(w.mnuSpeed200->isChecked());
-        QVERIFY(!w.mnuSpeed700->isChecked());
-        QCOMPARE(w.tmrAuto.interval(), 200);
-        QCOMPARE(w.AutoDir, autoDir);
-        QVERIFY(w.mnuOnly2->isChecked());
-        QCOMPARE(countTiles(w), 2);
-        for (const std::int32_t v : w.Board) {
-            QVERIFY(v == 0 || v == 2);
         }
     }
 
@@ -726,7 +538,7 @@ private slots:
             QVERIFY(second.Unloaded());
             QCOMPARE(second.Board, Cells{});
             QCOMPARE(second.lblScore->Caption(), QStringLiteral("Счёт:"));
-            QCOMPARE(countMarks(second), 0);
+            QCOMPARE(marks(second).size(), 0);
         }
         QVERIFY(!first->Unloaded());
         QCOMPARE(first->Board, board);
@@ -737,7 +549,7 @@ private slots:
         frmMain third;
         third.Form_Load();
         QVERIFY(!third.Unloaded());
-        QCOMPARE(countTiles(third), 2);
+        QCOMPARE(16 - emptyCells(third.Board), 2);
     }
 
     // ---- What the player sees ------------------------------------------------------------
@@ -750,30 +562,25 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         const QImage image = clientImage(w);
         QCOMPARE(image.size(), QSize(319, 335));
-        for (int y = 0; y < image.height(); ++y) {
-            for (int x = 0; x < image.width(); ++x) {
-                QVERIFY2(rgb24(image.pixel(x, y)) != kWhite,
-                         qPrintable(QStringLiteral("white at %1,%2").arg(x).arg(y)));
-            }
-        }
+        const Ink white = inkIn(image, image.rect(), [](QRgb p) { return rgb24(p) == kWhite; });
+        QVERIFY2(white.pixels == 0,
+                 qPrintable(
+                     QStringLiteral("white at %1,%2").arg(white.box.left()).arg(white.box.top())));
         QCOMPARE(rgb24(image.pixel(0, 0)), kGrey);
         QCOMPARE(rgb24(image.pixel(318, 334)), kGrey);
-        for (int k = 0; k < korvex::kCells; ++k) {
-            const QRect cell = w.lblFon[at(k)]->geometry();
+        for (int k = 0; k < 16; ++k) {
+            const QRect cell = w.lblFon[k]->geometry();
             // Inside the border a spawn mark may draw, the cell shows its own colour.
-            const QRgb expected = korvex::cellColors(w.Board[at(k)]).back;
-            QCOMPARE(rgb24(image.pixel(cell.left() + 2, cell.top() + 2)), rgb24(expected));
+            QCOMPARE(rgb24(image.pixel(cell.left() + 2, cell.top() + 2)),
+                     coloursOf(w.Board[k]).back);
         }
         // Ink of the number after "Счёт: ": the bare caption would leave that stretch grey.
         const QRect score = w.lblScore->geometry();
         const int prefix =
             QFontMetrics(w.lblScore->font()).horizontalAdvance(QStringLiteral("Счёт: "));
-        int ink = 0;
-        for (int y = score.top(); y <= score.bottom(); ++y) {
-            for (int x = score.left() + prefix; x <= score.right(); ++x) {
-                ink += qGray(image.pixel(x, y)) < 64 ? 1 : 0;
-            }
-        }
+        const int ink = inkIn(image, score.adjusted(prefix, 0, 0, 0), [](QRgb p) {
+                            return qGray(p) < 64;
+                        }).pixels;
         QVERIFY2(ink > 3, qPrintable(QString::number(ink)));
     }
 
@@ -786,39 +593,27 @@ private slots:
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         const QImage image = clientImage(w);
-        for (int k = 0; k < korvex::kCells; ++k) {
-            const std::int32_t v = w.Board[at(k)];
+        for (int k = 0; k < 16; ++k) {
+            const std::int32_t v = w.Board[k];
             if (v == 0) {
                 continue;
             }
-            const QRect cell = w.lblFon[at(k)]->geometry();
-            const QRect label = w.lblNum[at(k)]->geometry();
-            const QRgb fore = rgb24(korvex::cellColors(v).fore);
-            int left = INT_MAX;
-            int right = -1;
-            int top = INT_MAX;
-            int bottom = -1;
-            int count = 0;
-            for (int y = cell.top(); y <= cell.bottom(); ++y) {
-                for (int x = label.left(); x <= label.right(); ++x) {
-                    if (rgb24(image.pixel(x, y)) == fore) {
-                        left = std::min(left, x);
-                        right = std::max(right, x);
-                        top = std::min(top, y);
-                        bottom = std::max(bottom, y);
-                        ++count;
-                    }
-                }
-            }
+            const QRect cell = w.lblFon[k]->geometry();
+            const QRect label = w.lblNum[k]->geometry();
+            const Rgb fore = coloursOf(v).fore;
+            // The label's columns, the cell's rows.
+            const Ink ink =
+                inkIn(image, QRect(label.left(), cell.top(), label.width(), cell.height()),
+                      [fore](QRgb p) { return rgb24(p) == fore; });
             const QByteArray what = QByteArray::number(v) + " in cell " + QByteArray::number(k);
-            QVERIFY2(count > 20, what);
-            const double inkCentre = (left + right) / 2.0;
+            QVERIFY2(ink.pixels > 20, what);
+            const double inkCentre = (ink.box.left() + ink.box.right()) / 2.0;
             const double cellCentre = (cell.left() + cell.right()) / 2.0;
             QVERIFY2(std::abs(inkCentre - cellCentre) <= 2.0,
                      what + " centred at " + QByteArray::number(inkCentre) + ", cell at " +
                          QByteArray::number(cellCentre));
             // Vertically the number lies inside its cell, around the middle.
-            const double inkMiddle = (top + bottom) / 2.0;
+            const double inkMiddle = (ink.box.top() + ink.box.bottom()) / 2.0;
             const double cellMiddle = (cell.top() + cell.bottom()) / 2.0;
             QVERIFY2(std::abs(inkMiddle - cellMiddle) <= 3.0,
                      what + " middle at " + QByteArray::number(inkMiddle));
@@ -827,17 +622,14 @@ private slots:
         // "16384": no light pixel on the number label's outer columns, so nothing is clipped.
         const QRect label = w.lblNum[12]->geometry();
         const QRect cell = w.lblFon[12]->geometry();
-        int left = INT_MAX;
-        int right = -1;
-        for (int y = cell.top(); y <= cell.bottom(); ++y) {
-            for (int x = label.left(); x <= label.right(); ++x) {
-                if (qGreen(image.pixel(x, y)) > 150) { // red cell and grey gap are both darker
-                    left = std::min(left, x);
-                    right = std::max(right, x);
-                }
-            }
-        }
-        QVERIFY(right >= 0);
+        // Red cell and grey gap are both darker than the number.
+        const QRect light =
+            inkIn(image, QRect(label.left(), cell.top(), label.width(), cell.height()), [](QRgb p) {
+                return qGreen(p) > 150;
+            }).box;
+        const int left = light.left();
+        const int right = light.right();
+        QVERIFY(!light.isEmpty());
         QVERIFY2(left > label.left() && right < label.right(),
                  qPrintable(QStringLiteral("16384 spans %1..%2 in %3..%4")
                                 .arg(left)
