@@ -1,217 +1,34 @@
+// SPDX-FileCopyrightText: 2026 Korvex developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The auto-player through the window: the strategies' choices and `AutoDir`, the end of a
 // game, the mode and speed commands, and whole games played by the real timer.
-#include "app/frmmain.h"
-#include "testsupport.h"
 #include "windowtest.h"
 
 #include <QAction>
+#include <QSignalSpy>
 #include <QTest>
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 
-using korvex::Cells;
-using korvex::test::kDistinct;
-using korvex::test::marks;
-using korvex::test::setBoard;
-using korvex::test::start;
-
-namespace {
-
-constexpr int U = korvex::Up;
-constexpr int R = korvex::Right;
-constexpr int D = korvex::Down;
-constexpr int L = korvex::Left;
-
-const char* const kDirectionNames[] = {"up", "right", "down", "left"};
-
-// The writes only drawing makes: captions and colours. Spawn marks are borders, which the
-// strategies' own spawn sets, so they are left out.
-quint64 drawWrites(const frmMain& w) {
-    quint64 total = w.lblScore->Writes();
-    for (int i = 0; i < korvex::kCells; ++i) {
-        total += w.lblNum[i]->Writes();
-    }
-    return total;
-}
-
-bool labelsShow(const frmMain& w, const Cells& cells) {
-    for (int i = 0; i < korvex::kCells; ++i) {
-        const QString text = cells[i] != 0 ? QString::number(cells[i]) : QString();
-        if (w.lblNum[i]->Caption() != text) {
-            return false;
-        }
-    }
-    return true;
-}
-
-// A position on which exactly the directions of the mask (bit d for direction d) are legal.
-Cells boardWithLegal(int mask) {
-    Cells b{};
-    auto tile = [&b](int row, int column, std::int32_t v = 2) {
-        b[korvex::cellIndex(row, column)] = v;
-    };
-    switch (mask) {
-    case 1 << U: // bottom row full of different tiles
-        tile(4, 1, 2), tile(4, 2, 4), tile(4, 3, 8), tile(4, 4, 16);
-        break;
-    case 1 << D:
-        tile(1, 1, 2), tile(1, 2, 4), tile(1, 3, 8), tile(1, 4, 16);
-        break;
-    case 1 << L:
-        tile(1, 4, 2), tile(2, 4, 4), tile(3, 4, 8), tile(4, 4, 16);
-        break;
-    case 1 << R:
-        tile(1, 1, 2), tile(2, 1, 4), tile(3, 1, 8), tile(4, 1, 16);
-        break;
-    case (1 << U) | (1 << D):
-        tile(2, 1, 2), tile(2, 2, 4), tile(2, 3, 8), tile(2, 4, 16);
-        break;
-    case (1 << L) | (1 << R):
-        tile(1, 2, 2), tile(2, 2, 4), tile(3, 2, 8), tile(4, 2, 16);
-        break;
-    case (1 << U) | (1 << L):
-        tile(4, 4);
-        break;
-    case (1 << U) | (1 << R):
-        tile(4, 1);
-        break;
-    case (1 << D) | (1 << L):
-        tile(1, 4);
-        break;
-    case (1 << D) | (1 << R):
-        tile(1, 1);
-        break;
-    case (1 << U) | (1 << L) | (1 << R):
-        tile(4, 2);
-        break;
-    case (1 << D) | (1 << L) | (1 << R):
-        tile(1, 2);
-        break;
-    case (1 << U) | (1 << D) | (1 << L):
-        tile(2, 4);
-        break;
-    case (1 << U) | (1 << D) | (1 << R):
-        tile(2, 1);
-        break;
-    case 15:
-        tile(2, 2);
-        break;
-    default:
-        return kDistinct;
-    }
-    return b;
-}
-
-int legalMask(const Cells& cells) {
-    int mask = 0;
-    for (int d = 0; d < korvex::kDirections; ++d) {
-        mask |= korvex::isLegal(cells, d) ? 1 << d : 0;
-    }
-    return mask;
-}
-
-// Which direction turned `before` into `after`: the new tile (the one marked) is taken out,
-// and what is left must be exactly one direction's move. -1 when the board did not change.
-int directionPlayed(const frmMain& w, const Cells& before) {
-    if (w.Board == before) {
-        return -1;
-    }
-    const QList<int> marked = marks(w);
-    if (marked.size() != 1) {
-        return -2;
-    }
-    Cells withoutSpawn = w.Board;
-    withoutSpawn[marked.first()] = 0;
-    int found = -2;
-    for (int d = 0; d < korvex::kDirections; ++d) {
-        Cells moved = before;
-        korvex::applyMove(moved, d);
-        if (moved == withoutSpawn && moved != before) {
-            found = found == -2 ? d : -3; // -3: ambiguous, the fixture is no good
-        }
-    }
-    return found;
-}
-
-struct StrategyInfo {
-    const char* name;
-    int mode;
-    int cycle;
-    void (frmMain::*call)();
-    std::array<std::array<int, 4>, 4> order; // by AutoDir on entry
-    std::array<int, 4> after;                // AutoDir after up, right, down, left
-};
-
-const StrategyInfo kStrategies[] = {
-    {"all directions",
-     1,
-     4,
-     &frmMain::AutoAllDirections,
-     {{{U, R, D, L}, {R, D, L, U}, {D, L, U, R}, {L, U, R, D}}},
-     {1, 2, 3, 0}},
-    {"three directions",
-     2,
-     3,
-     &frmMain::AutoThreeDirections,
-     {{{R, D, L, U}, {D, L, R, U}, {L, R, D, U}, {}}},
-     {0, 1, 2, 0}},
-    {"corner", 3, 2, &frmMain::AutoCorner, {{{D, L, R, U}, {L, D, R, U}, {}, {}}}, {0, 1, 1, 0}},
-};
-
-QAction* modeItem(const frmMain& w, int mode) {
-    const std::array<QAction*, 3> items{w.mnuAuto1, w.mnuAuto2, w.mnuAuto3};
-    return items[mode - 1];
-}
-
-void clickMode(frmMain& w, int mode) {
-    const std::array<void (frmMain::*)(), 3> handlers{
-        &frmMain::mnuAuto1_Click, &frmMain::mnuAuto2_Click, &frmMain::mnuAuto3_Click};
-    (w.*handlers[mode - 1])();
-}
-
-QList<int> checkedModes(const frmMain& w) {
-    QList<int> checked;
-    for (int mode = 1; mode <= 3; ++mode) {
-        if (modeItem(w, mode)->isChecked()) {
-            checked << mode;
-        }
-    }
-    return checked;
-}
-
-QList<int> checkedSpeeds(const frmMain& w) {
-    QList<int> checked;
-    const std::pair<QAction*, int> speeds[] = {
-        {w.mnuSpeed10, 10}, {w.mnuSpeed200, 200}, {w.mnuSpeed700, 700}, {w.mnuSpeed2000, 2000}};
-    for (const auto& [item, ms] : speeds) {
-        if (item->isChecked()) {
-            checked << ms;
-        }
-    }
-    return checked;
-}
-
-} // namespace
+using namespace korvex::test;
 
 class TestAutoplay : public QObject {
     Q_OBJECT
 private slots:
-    void initTestCase() { korvex::test::usePrivateRuntimeDir(); }
+    void initTestCase() { usePrivateRuntimeDir(); }
 
     void fixturesHaveTheirLegalDirections();
-    void workedExampleCornerPushesUp();
-    void workedExampleThreeDirectionsMergesLeft();
-    void workedExampleAllDirectionsPlaysDown();
-    void workedExampleFullBoardEndsTheGame_data();
-    void workedExampleFullBoardEndsTheGame();
+    void workedExamples_data();
+    void workedExamples();
+    void endOfTheGame_data();
+    void endOfTheGame();
     void choiceAndAutoDirByTable_data();
     void choiceAndAutoDirByTable();
     void cornerAlternatesDownAndLeft();
     void gameEndsOnlyOnTheNextTick();
-    void gameOverAlreadySetStillPlaysOnce();
-    void steppedGamesFollowTheTables_data();
-    void steppedGamesFollowTheTables();
 
     void modeCommands_data();
     void modeCommands();
@@ -219,9 +36,8 @@ private slots:
     void seededAutoDirCoversItsRange();
     void newGameStopsAutoPlay_data();
     void newGameStopsAutoPlay();
-    void speedWhileOffAppliesToTheNextMode();
-    void checkedSpeedChangesNothing();
-    void exactlyOneSpeedChecked();
+    void speedCommands_data();
+    void speedCommands();
     void tickWithoutModeOnlyDraws();
 
     void wholeGamesOnTheRealTimer_data();
@@ -235,116 +51,118 @@ void TestAutoplay::fixturesHaveTheirLegalDirections() {
     }
 }
 
-void TestAutoplay::workedExampleCornerPushesUp() {
+// The rules' worked examples: the corner player finding only up, the three-direction player
+// merging left by the preview alone, the all-directions player walking round to down. The
+// call plays through the move sequence (the old mark goes, one new tile is marked), leaves
+// the points in `MoveGain` for the tick to draw, and sets `AutoDir` for the next call.
+void TestAutoplay::workedExamples_data() {
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<int>("entry");
+    QTest::addColumn<Cells>("board");
+    QTest::addColumn<int>("played");
+    QTest::addColumn<int>("autoDirAfter");
+    QTest::newRow("corner from 0, tiles along the bottom: up, then down first")
+        << 3 << 0 << kBottomRow << U << 0;
+    QTest::newRow("three directions from 2, two 2s top-left: left by merge, then right first")
+        << 2 << 2 << kTwoTwos << L << 0;
+    QTest::newRow("all directions from 3, only down legal: down, then left first")
+        << 1 << 3 << boardWithLegal(1 << D) << D << 3;
+}
+
+void TestAutoplay::workedExamples() {
+    QFETCH(int, mode);
+    QFETCH(int, entry);
+    QFETCH(Cells, board);
+    QFETCH(int, played);
+    QFETCH(int, autoDirAfter);
     frmMain w;
     QVERIFY(start(w));
-    const Cells bottom{0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2, 4, 8, 16};
-    setBoard(w, bottom);
+    setBoard(w, board, 10);
     w.lblFon[5]->SetBorderStyle(1); // the previous move's mark
-    w.AutoDir = 0;
-    w.AutoCorner();
-    QCOMPARE(directionPlayed(w, bottom), U);
-    for (int column = 1; column <= 4; ++column) {
-        QCOMPARE(w.Board[korvex::cellIndex(1, column)], bottom[korvex::cellIndex(4, column)]);
-    }
-    QCOMPARE(marks(w).size(), 1); // old mark cleared, new tile marked
-    QCOMPARE(w.AutoDir, 0);       // the next call tries down first
+    w.AutoDir = entry;
+    callStrategy(w, mode);
+    QCOMPARE(directionPlayed(w, board), played); // one tile marked, the old mark gone
+    QCOMPARE(w.AutoDir, autoDirAfter);
+    QCOMPARE(w.MoveGain, move(board, played).points);
+    QCOMPARE(w.Score, 10);
     QCOMPARE(w.GameOver, 0);
 }
 
-void TestAutoplay::workedExampleThreeDirectionsMergesLeft() {
-    frmMain w;
-    QVERIFY(start(w));
-    const Cells twos{2, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
-    setBoard(w, twos, 10);
-    w.AutoDir = 2;
-    w.AutoThreeDirections();
-    QCOMPARE(directionPlayed(w, twos), L);
-    QCOMPARE(w.Board[0], 4);
-    QCOMPARE(w.MoveGain, 4); // booked only when the tick draws
-    QCOMPARE(w.Score, 10);
-    QCOMPARE(w.AutoDir, 0); // the next call tries right first
-}
-
-void TestAutoplay::workedExampleAllDirectionsPlaysDown() {
-    frmMain w;
-    QVERIFY(start(w));
-    const Cells onlyDown = boardWithLegal(1 << D);
-    setBoard(w, onlyDown);
-    w.AutoDir = 3;
-    w.AutoAllDirections();
-    QCOMPARE(directionPlayed(w, onlyDown), D);
-    QCOMPARE(w.AutoDir, 3); // the next call again tries left first
-}
-
-void TestAutoplay::workedExampleFullBoardEndsTheGame_data() {
-    QTest::addColumn<int>("strategy");
-    for (int s = 0; s < 3; ++s) {
-        QTest::newRow(kStrategies[s].name) << s;
+// The end test: on a full board where nothing is legal, any strategy plays nothing, ends the
+// game and the auto-play, and does not draw; the tick draws once more. With `GameOver`
+// already 1, the chain still plays its move first, then the auto-play goes off in the same
+// call.
+void TestAutoplay::endOfTheGame_data() {
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<bool>("alreadyOver");
+    for (const StrategyRules& s : kStrategies) {
+        QTest::addRow("%s, nothing legal", s.name) << s.mode << false;
+        QTest::addRow("%s, GameOver already 1", s.name) << s.mode << true;
     }
 }
 
-void TestAutoplay::workedExampleFullBoardEndsTheGame() {
-    QFETCH(int, strategy);
-    const StrategyInfo& info = kStrategies[strategy];
+void TestAutoplay::endOfTheGame() {
+    QFETCH(int, mode);
+    QFETCH(bool, alreadyOver);
+    const StrategyRules& s = strategyOf(mode);
     frmMain w;
     QVERIFY(start(w));
-    clickMode(w, info.mode);
+    clickMode(w, mode);
     QVERIFY(w.tmrAuto.isActive());
-    setBoard(w, kDistinct, 500);
-    const quint64 writes = drawWrites(w);
+    const Cells board = alreadyOver ? boardWithLegal(15) : kDistinct;
+    setBoard(w, board, 500);
+    w.GameOver = alreadyOver ? 1 : 0;
+    const int entry = w.AutoDir;
+    const quint64 writes = labelWrites(w, ScoreLabel | NumberLabels);
 
-    (w.*info.call)();
-    QCOMPARE(w.Board, kDistinct);
+    callStrategy(w, mode);
+    if (alreadyOver) {
+        const int expected = s.order[entry][0]; // every direction is legal here
+        QCOMPARE(directionPlayed(w, board), expected);
+        QCOMPARE(w.AutoDir, s.autoDirAfter[expected]);
+    } else {
+        QCOMPARE(w.Board, board);
+    }
     QCOMPARE(w.GameOver, 1);
     QCOMPARE(w.AutoMode, 0);
     QVERIFY(checkedModes(w).isEmpty());
     QVERIFY(!w.tmrAuto.isActive());
-    QCOMPARE(drawWrites(w), writes); // a strategy never draws
+    QCOMPARE(labelWrites(w, ScoreLabel | NumberLabels), writes); // a strategy never draws
 
+    const Cells last = w.Board;
     w.tmrAuto_Timer(); // the controller draws once more
-    QCOMPARE(drawWrites(w), writes + 1);
-    QCOMPARE(w.lblScore->Caption(), QStringLiteral("Счёт: 500"));
-    QCOMPARE(w.Board, kDistinct);
+    if (!alreadyOver) {
+        QCOMPARE(labelWrites(w, ScoreLabel | NumberLabels), writes + 1); // the score line only
+    }
+    QCOMPARE(w.lblScore->Caption(), scoreLine(500));
+    QCOMPARE(w.Board, last);
+    QVERIFY2(drawnWrong(w, last).isEmpty(), qPrintable(drawnWrong(w, last)));
 }
 
 // For every strategy, every `AutoDir` on entry and every set of legal directions: the first
 // legal direction of the strategy's order is played, and `AutoDir` follows the direction.
 void TestAutoplay::choiceAndAutoDirByTable_data() {
-    QTest::addColumn<int>("strategy");
-    QTest::addColumn<int>("entry");
-    for (int s = 0; s < 3; ++s) {
-        for (int entry = 0; entry < kStrategies[s].cycle; ++entry) {
-            QTest::addRow("%s, AutoDir %d", kStrategies[s].name, entry) << s << entry;
-        }
-    }
+    addStrategyEntryRows();
 }
 
 void TestAutoplay::choiceAndAutoDirByTable() {
-    QFETCH(int, strategy);
+    QFETCH(int, mode);
     QFETCH(int, entry);
-    const StrategyInfo& info = kStrategies[strategy];
+    const StrategyRules& s = strategyOf(mode);
     frmMain w;
     QVERIFY(start(w));
     for (int mask = 1; mask < 16; ++mask) {
-        int expected = -1;
-        for (const int d : info.order[entry]) {
-            if (mask & (1 << d)) {
-                expected = d;
-                break;
-            }
-        }
+        const int expected = firstLegal(s, entry, mask);
         const Cells board = boardWithLegal(mask);
         setBoard(w, board);
-        w.MoveGain = 0;
         w.AutoDir = entry;
-        const quint64 writes = drawWrites(w);
-        (w.*info.call)();
+        const quint64 writes = labelWrites(w, ScoreLabel | NumberLabels);
+        callStrategy(w, mode);
         const QByteArray where = "legal mask " + QByteArray::number(mask);
         QVERIFY2(directionPlayed(w, board) == expected, where);
-        QVERIFY2(w.AutoDir == info.after[expected], where);
+        QVERIFY2(w.AutoDir == s.autoDirAfter[expected], where);
         QVERIFY2(w.GameOver == 0, where);
-        QVERIFY2(drawWrites(w) == writes, where);
+        QVERIFY2(labelWrites(w, ScoreLabel | NumberLabels) == writes, where);
     }
 }
 
@@ -372,7 +190,7 @@ void TestAutoplay::cornerAlternatesDownAndLeft() {
     int alternations = 0;
     for (int call = 0; call < 400 && w.GameOver == 0; ++call) {
         const Cells before = w.Board;
-        const bool both = korvex::isLegal(before, D) && korvex::isLegal(before, L);
+        const bool both = (legalMask(before) & (1 << D)) && (legalMask(before) & (1 << L));
         w.tmrAuto_Timer();
         const int played = directionPlayed(w, before);
         if (both && (previous == D || previous == L)) {
@@ -411,7 +229,7 @@ void TestAutoplay::gameEndsOnlyOnTheNextTick() {
     QVERIFY(w.tmrAuto.isActive());
     QCOMPARE(checkedModes(w), QList<int>{3});
     QCOMPARE(w.lblScore->Writes(), scoreWrites + 1);
-    QVERIFY(labelsShow(w, w.Board));
+    QVERIFY2(drawnWrong(w, w.Board).isEmpty(), qPrintable(drawnWrong(w, w.Board)));
 
     const Cells last = w.Board;
     scoreWrites = w.lblScore->Writes();
@@ -422,95 +240,9 @@ void TestAutoplay::gameEndsOnlyOnTheNextTick() {
     QVERIFY(!w.tmrAuto.isActive());
     QVERIFY(checkedModes(w).isEmpty());
     QCOMPARE(w.lblScore->Writes(), scoreWrites + 1);
-    QCOMPARE(w.lblScore->Caption(), QStringLiteral("Счёт: 70"));
+    QCOMPARE(w.lblScore->Caption(), scoreLine(70));
 }
 
-// The end test looks at `GameOver` too: already set, the chain still plays its move, then
-// the auto-play goes off in the same call.
-void TestAutoplay::gameOverAlreadySetStillPlaysOnce() {
-    for (const StrategyInfo& info : kStrategies) {
-        frmMain w;
-        QVERIFY(start(w));
-        clickMode(w, info.mode);
-        const Cells board = boardWithLegal(15);
-        setBoard(w, board);
-        w.GameOver = 1;
-        const quint64 writes = drawWrites(w);
-        const int entry = w.AutoDir;
-        const int expected = info.order[entry][0]; // every direction is legal here
-        (w.*info.call)();
-        QVERIFY2(directionPlayed(w, board) == expected, info.name);
-        QCOMPARE(w.AutoDir, info.after[expected]);
-        QCOMPARE(marks(w).size(), 1);
-        QCOMPARE(w.GameOver, 1);
-        QCOMPARE(w.AutoMode, 0);
-        QVERIFY(!w.tmrAuto.isActive());
-        QVERIFY(checkedModes(w).isEmpty());
-        QCOMPARE(drawWrites(w), writes);
-    }
-}
-
-// Whole games by calling the tick handler: each call plays the first legal direction of the
-// order for `AutoDir` on entry, the score grows by the move's points when the tick draws, and
-// the game ends on the call after the last move.
-void TestAutoplay::steppedGamesFollowTheTables_data() {
-    QTest::addColumn<int>("strategy");
-    QTest::addColumn<quint32>("seed");
-    for (int s = 0; s < 3; ++s) {
-        for (const quint32 seed : {5u, 123u}) {
-            QTest::addRow("%s, seed %u", kStrategies[s].name, seed) << s << seed;
-        }
-    }
-}
-
-void TestAutoplay::steppedGamesFollowTheTables() {
-    QFETCH(int, strategy);
-    QFETCH(quint32, seed);
-    const StrategyInfo& info = kStrategies[strategy];
-    frmMain w;
-    QVERIFY(start(w, seed));
-    clickMode(w, info.mode);
-    int moves = 0;
-    int ticks = 0;
-    while (w.GameOver == 0) {
-        QVERIFY2(ticks < 100000, "the game never ended");
-        ++ticks;
-        const Cells before = w.Board;
-        const int entry = w.AutoDir;
-        QVERIFY(entry >= 0 && entry < info.cycle);
-        int expected = -1;
-        for (const int d : info.order[entry]) {
-            if (korvex::isLegal(before, d)) {
-                expected = d;
-                break;
-            }
-        }
-        const std::int32_t score = w.Score;
-        const quint64 scoreWrites = w.lblScore->Writes();
-        w.tmrAuto_Timer();
-        QCOMPARE(w.lblScore->Writes(), scoreWrites + 1);
-        QCOMPARE(w.MoveGain, 0);
-        if (expected < 0) {
-            QCOMPARE(w.Board, before);
-            QCOMPARE(w.GameOver, 1);
-            break;
-        }
-        ++moves;
-        QCOMPARE(directionPlayed(w, before), expected);
-        QCOMPARE(w.AutoDir, info.after[expected]);
-        QCOMPARE(w.Score, score + korvex::preview(before, expected));
-        QCOMPARE(w.GameOver, 0);
-        QCOMPARE(w.AutoMode, info.mode);
-    }
-    QVERIFY(moves > 50);
-    QCOMPARE(ticks, moves + 1);
-    QCOMPARE(w.AutoMode, 0);
-    QVERIFY(!w.tmrAuto.isActive());
-    QVERIFY(checkedModes(w).isEmpty());
-    QCOMPARE(w.lblScore->Caption(), QStringLiteral("Счёт: ") + QString::number(w.Score));
-}
-
-// The controller's states: from (mode running, game over) an item K leads to the next state.
 void TestAutoplay::modeCommands_data() {
     QTest::addColumn<int>("running");
     QTest::addColumn<bool>("gameOver");
@@ -585,13 +317,13 @@ void TestAutoplay::modeCommands() {
     QCOMPARE(w.AutoMode, item);
     QVERIFY(w.tmrAuto.isActive());
     QCOMPARE(checkedModes(w), QList<int>{item});
-    QVERIFY(w.AutoDir >= 0 && w.AutoDir < kStrategies[item - 1].cycle);
+    QVERIFY(w.AutoDir >= 0 && w.AutoDir < strategyOf(item).cycle);
     if (gameOver) {
         QCOMPARE(w.GameOver, 0);
         QCOMPARE(w.Score, 0);
-        QCOMPARE(korvex::countEmpty(w.Board), 14);
+        QCOMPARE(emptyCells(w.Board), 14);
         QCOMPARE(marks(w).size(), 2);
-        QCOMPARE(w.lblScore->Caption(), QStringLiteral("Счёт: 0"));
+        QCOMPARE(w.lblScore->Caption(), scoreLine(0));
     } else {
         QCOMPARE(w.Board, board);
         QCOMPARE(w.Score, score);
@@ -621,12 +353,12 @@ void TestAutoplay::seededAutoDirCoversItsRange() {
         for (int i = 0; i < 200; ++i) {
             w.AutoDir = 99;
             clickMode(w, mode); // on
-            QVERIFY(w.AutoDir >= 0 && w.AutoDir < kStrategies[mode - 1].cycle);
+            QVERIFY(w.AutoDir >= 0 && w.AutoDir < strategyOf(mode).cycle);
             ++seen[w.AutoDir];
             clickMode(w, mode); // off
         }
-        for (int v = 0; v < kStrategies[mode - 1].cycle; ++v) {
-            QVERIFY2(seen[v] > 200 / kStrategies[mode - 1].cycle / 3,
+        for (int v = 0; v < strategyOf(mode).cycle; ++v) {
+            QVERIFY2(seen[v] > 200 / strategyOf(mode).cycle / 3,
                      qPrintable(QStringLiteral("mode %1, AutoDir %2").arg(mode).arg(v)));
         }
     }
@@ -642,23 +374,38 @@ void TestAutoplay::seededAutoDirCoversItsRange() {
 }
 
 // "Новая" (by handler, by the menu, by F2) and the victory preview switch auto-play off.
+// "Новая" (by its handler, by the menu, by F2) and the victory preview switch the auto-player
+// off, whatever mode runs, and keep the speed, `AutoDir` and the spawn option, which holds
+// for the new game's tiles too. The menu and F2 start the new game exactly once.
 void TestAutoplay::newGameStopsAutoPlay_data() {
     QTest::addColumn<QString>("how");
-    QTest::newRow("Новая, handler") << "handler";
-    QTest::newRow("Новая, menu") << "menu";
-    QTest::newRow("F2") << "F2";
-    QTest::newRow("victory preview, menu") << "win";
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<bool>("only4");
+    QTest::addColumn<int>("speed");
+    QTest::newRow("Новая, handler, В три стороны") << "handler" << 2 << true << 10;
+    QTest::newRow("Новая, menu, Во все стороны") << "menu" << 1 << false << 200;
+    QTest::newRow("Новая, menu, В три стороны") << "menu" << 2 << true << 10;
+    QTest::newRow("Новая, menu, В угол") << "menu" << 3 << false << 200;
+    QTest::newRow("F2, В угол") << "F2" << 3 << true << 10;
+    QTest::newRow("victory preview, menu, В три стороны") << "win" << 2 << true << 10;
 }
 
 void TestAutoplay::newGameStopsAutoPlay() {
     QFETCH(QString, how);
+    QFETCH(int, mode);
+    QFETCH(bool, only4);
+    QFETCH(int, speed);
     frmMain w;
     QVERIFY(start(w, 8));
-    w.mnuSpeed10->trigger();
-    w.mnuOnly4->trigger();
-    w.mnuAuto2->trigger();
+    speedItem(w, speed)->trigger();
+    (only4 ? w.mnuOnly4 : w.mnuOnly2)->trigger();
+    modeItem(w, mode)->trigger();
     QVERIFY(w.tmrAuto.isActive());
+    w.tmrAuto_Timer(); // a tick or two of play first
+    w.tmrAuto_Timer();
     w.Score = 123;
+    const std::int32_t autoDir = w.AutoDir;
+    QSignalSpy newGames(w.mnuNewGame, &QAction::triggered);
     if (how == QLatin1String("F2")) {
         w.show();
         QVERIFY(QTest::qWaitForWindowActive(&w));
@@ -670,77 +417,77 @@ void TestAutoplay::newGameStopsAutoPlay() {
     } else {
         w.mnuNewGame_Click();
     }
+    QCOMPARE(newGames.count(), how == QLatin1String("menu") || how == QLatin1String("F2") ? 1 : 0);
+    QVERIFY(!w.mnuNewGame->isChecked());
     QCOMPARE(w.Score, 0);
     QCOMPARE(w.GameOver, 0);
     QCOMPARE(w.AutoMode, 0);
     QVERIFY(!w.tmrAuto.isActive());
     QVERIFY(checkedModes(w).isEmpty());
-    QCOMPARE(checkedSpeeds(w), QList<int>{10});
-    QVERIFY(w.mnuOnly4->isChecked());
+    QCOMPARE(checkedSpeeds(w), QList<int>{speed});
+    QCOMPARE(w.tmrAuto.interval(), speed);
+    QCOMPARE(w.AutoDir, autoDir);
+    QCOMPARE(w.mnuOnly4->isChecked(), only4);
+    QCOMPARE(w.mnuOnly2->isChecked(), !only4);
     if (how != QLatin1String("win")) {
-        QCOMPARE(korvex::countEmpty(w.Board), 14);
+        QCOMPARE(emptyCells(w.Board), 14);
         QCOMPARE(marks(w).size(), 2);
         for (const std::int32_t v : w.Board) {
-            QVERIFY(v == 0 || v == 4); // "Появляется только 4" holds for the new game too
+            QVERIFY(v == 0 || v == (only4 ? 4 : 2));
         }
     }
 }
 
-void TestAutoplay::speedWhileOffAppliesToTheNextMode() {
+// The speed items: from the design-time 700 ms, one item and then another, by the menu or by
+// the handler, with the auto-player off or running. Exactly the last item is checked, the
+// timer runs at its interval when a mode runs, stays stopped when none does, and the next
+// mode switched on runs at it; choosing the checked speed again changes nothing.
+void TestAutoplay::speedCommands_data() {
+    QTest::addColumn<int>("first");
+    QTest::addColumn<int>("second");
+    QTest::addColumn<bool>("viaMenu");
+    QTest::addColumn<int>("running"); // the mode running meanwhile, 0 for none
+    for (const int a : kSpeeds) {
+        for (const int b : kSpeeds) {
+            QTest::addRow("%d then %d, menu", a, b) << a << b << true << 0;
+        }
+    }
+    QTest::newRow("700 again, handler") << 700 << 700 << false << 0;
+    QTest::newRow("10 then 200, handler") << 10 << 200 << false << 0;
+    QTest::newRow("700 then 2000, menu, while В угол runs") << 700 << 2000 << true << 3;
+    QTest::newRow("200 again, handler, while Во все стороны runs") << 200 << 200 << false << 1;
+}
+
+void TestAutoplay::speedCommands() {
+    QFETCH(int, first);
+    QFETCH(int, second);
+    QFETCH(bool, viaMenu);
+    QFETCH(int, running);
     frmMain w;
     QVERIFY(start(w));
-    QCOMPARE(w.tmrAuto.interval(), 700);
     QCOMPARE(checkedSpeeds(w), QList<int>{700});
-    const std::pair<QAction*, int> speeds[] = {
-        {w.mnuSpeed10, 10}, {w.mnuSpeed2000, 2000}, {w.mnuSpeed200, 200}, {w.mnuSpeed700, 700}};
-    for (const auto& [item, ms] : speeds) {
-        item->trigger();
-        QVERIFY(!w.tmrAuto.isActive());
-        QCOMPARE(w.AutoMode, 0);
-        QCOMPARE(w.tmrAuto.interval(), ms);
-        QCOMPARE(checkedSpeeds(w), QList<int>{ms});
+    QCOMPARE(w.tmrAuto.interval(), 700);
+    if (running != 0) {
+        modeItem(w, running)->trigger();
+    }
+    for (const int speed : {first, second}) {
+        if (viaMenu) {
+            speedItem(w, speed)->trigger();
+        } else {
+            const std::array<void (frmMain::*)(), 4> handlers{
+                &frmMain::mnuSpeed10_Click, &frmMain::mnuSpeed200_Click,
+                &frmMain::mnuSpeed700_Click, &frmMain::mnuSpeed2000_Click};
+            (w.*handlers[std::find(kSpeeds.begin(), kSpeeds.end(), speed) - kSpeeds.begin()])();
+        }
+        QCOMPARE(checkedSpeeds(w), QList<int>{speed});
+        QCOMPARE(w.tmrAuto.interval(), speed);
+        QCOMPARE(w.tmrAuto.isActive(), running != 0);
+        QCOMPARE(w.AutoMode, running);
+    }
+    if (running == 0) {
         w.mnuAuto1->trigger();
         QVERIFY(w.tmrAuto.isActive());
-        QCOMPARE(w.tmrAuto.interval(), ms);
-        w.mnuAuto1->trigger();
-        QVERIFY(!w.tmrAuto.isActive());
-    }
-    // While running, a new speed keeps the timer running at the new interval.
-    w.mnuAuto3->trigger();
-    w.mnuSpeed2000->trigger();
-    QVERIFY(w.tmrAuto.isActive());
-    QCOMPARE(w.tmrAuto.interval(), 2000);
-    QCOMPARE(w.AutoMode, 3);
-}
-
-// Choosing the checked speed again does not toggle its mark off.
-void TestAutoplay::checkedSpeedChangesNothing() {
-    frmMain w;
-    QVERIFY(start(w));
-    w.mnuSpeed700->trigger();
-    QCOMPARE(checkedSpeeds(w), QList<int>{700});
-    QCOMPARE(w.tmrAuto.interval(), 700);
-    w.mnuSpeed700_Click();
-    QCOMPARE(checkedSpeeds(w), QList<int>{700});
-    w.mnuSpeed200->trigger();
-    w.mnuSpeed200->trigger();
-    QCOMPARE(checkedSpeeds(w), QList<int>{200});
-    QCOMPARE(w.tmrAuto.interval(), 200);
-    QVERIFY(!w.tmrAuto.isActive());
-}
-
-void TestAutoplay::exactlyOneSpeedChecked() {
-    frmMain w;
-    QVERIFY(start(w));
-    QAction* items[] = {w.mnuSpeed10, w.mnuSpeed200, w.mnuSpeed700, w.mnuSpeed2000};
-    const int intervals[] = {10, 200, 700, 2000};
-    for (int a = 0; a < 4; ++a) {
-        for (int b = 0; b < 4; ++b) {
-            items[a]->trigger();
-            items[b]->trigger();
-            QCOMPARE(checkedSpeeds(w), QList<int>{intervals[b]});
-            QCOMPARE(w.tmrAuto.interval(), intervals[b]);
-        }
+        QCOMPARE(w.tmrAuto.interval(), second);
     }
 }
 
@@ -754,23 +501,22 @@ void TestAutoplay::tickWithoutModeOnlyDraws() {
     w.tmrAuto_Timer();
     QCOMPARE(w.Board, board);
     QCOMPARE(w.Score, 38);
-    QCOMPARE(w.lblScore->Caption(), QStringLiteral("Счёт: 38 +8"));
+    QCOMPARE(w.lblScore->Caption(), scoreLine(38, 8));
     QCOMPARE(w.GameOver, 0);
 }
 
 // Each strategy plays a game to its end on the real timer at 10 ms a move, drawing every tick.
 void TestAutoplay::wholeGamesOnTheRealTimer_data() {
-    QTest::addColumn<int>("strategy");
-    for (int s = 0; s < 3; ++s) {
-        QTest::newRow(kStrategies[s].name) << s;
+    QTest::addColumn<int>("mode");
+    for (const StrategyRules& s : kStrategies) {
+        QTest::newRow(s.name) << s.mode;
     }
 }
 
 void TestAutoplay::wholeGamesOnTheRealTimer() {
-    QFETCH(int, strategy);
-    const StrategyInfo& info = kStrategies[strategy];
+    QFETCH(int, mode);
     frmMain w;
-    QVERIFY(start(w, 2024 + strategy));
+    QVERIFY(start(w, 2023 + mode));
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
     w.mnuSpeed10->trigger();
@@ -778,7 +524,7 @@ void TestAutoplay::wholeGamesOnTheRealTimer() {
     connect(&w.tmrAuto, &QTimer::timeout, &w, [&ticks] { ++ticks; });
     const quint64 scoreWrites = w.lblScore->Writes();
 
-    modeItem(w, info.mode)->trigger();
+    modeItem(w, mode)->trigger();
     QVERIFY(w.tmrAuto.isActive());
     QCOMPARE(w.tmrAuto.interval(), 10);
     QTRY_VERIFY_WITH_TIMEOUT(w.GameOver == 1, 120000);
@@ -787,13 +533,13 @@ void TestAutoplay::wholeGamesOnTheRealTimer() {
     QCOMPARE(w.lblScore->Writes(), scoreWrites + static_cast<quint64>(ticks));
     QCOMPARE(w.AutoMode, 0);
     QVERIFY(!w.tmrAuto.isActive());
-    QVERIFY(!modeItem(w, info.mode)->isChecked());
+    QVERIFY(!modeItem(w, mode)->isChecked());
     QVERIFY(checkedModes(w).isEmpty());
     QCOMPARE(legalMask(w.Board), 0);
     QCOMPARE(w.MoveGain, 0);
     QVERIFY(w.Score > 0);
-    QCOMPARE(w.lblScore->Caption(), QStringLiteral("Счёт: ") + QString::number(w.Score));
-    QVERIFY(labelsShow(w, w.Board));
+    QCOMPARE(w.lblScore->Caption(), scoreLine(w.Score));
+    QVERIFY2(drawnWrong(w, w.Board).isEmpty(), qPrintable(drawnWrong(w, w.Board)));
     // No tick comes after the end.
     const int ended = ticks;
     QTest::qWait(100);
