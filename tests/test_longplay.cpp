@@ -1,10 +1,12 @@
+// SPDX-FileCopyrightText: 2026 Korvex developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Long play: the auto-player driven tick by tick through a million ticks, game after game,
 // with the window shown. The process's resident memory must stay flat once warmed up: a
 // window that runs for days at 10 ms a move may not grow with every move or every game.
 //
 //   KORVEX_LONGPLAY_TICKS  ticks to play (default 1,000,000; 200,000 under the sanitizers)
-#include "app/frmmain.h"
-#include "testsupport.h"
+#include "windowtest.h"
 
 #include <QAction>
 #include <QApplication>
@@ -65,19 +67,13 @@ private slots:
         const std::int64_t warmUp = std::min(kWarmUpTicks, ticks / 10);
 
         frmMain w;
-        w.Form_Load();
-        QVERIFY(!w.Unloaded());
-        w.Rnd.seedRaw(1234567); // the same games on every run
-        w.mnuNewGame_Click();
+        QVERIFY(korvex::test::start(w, 1234567)); // the same games on every run
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         // Ticks come only from this loop, never from the clock.
         int clockTicks = 0;
         connect(&w.tmrAuto, &QTimer::timeout, this, [&clockTicks] { ++clockTicks; });
 
-        const std::array<QAction*, 3> modes{w.mnuAuto1, w.mnuAuto2, w.mnuAuto3};
-        const std::array<QAction*, 4> speeds{w.mnuSpeed10, w.mnuSpeed200, w.mnuSpeed700,
-                                             w.mnuSpeed2000};
         std::int64_t games = 0;
         std::int64_t gamesEnded = 0;
         std::int32_t bestTile = 0;
@@ -99,8 +95,8 @@ private slots:
             } else if (games % 5 == 4 && (w.mnuOnly2->isChecked() || w.mnuOnly4->isChecked())) {
                 (w.mnuOnly2->isChecked() ? w.mnuOnly2 : w.mnuOnly4)->trigger();
             }
-            speeds[static_cast<std::size_t>(games % 4)]->trigger();
-            modes[static_cast<std::size_t>(games % 3)]->trigger();
+            korvex::test::speedItem(w, korvex::test::kSpeeds[games % 4])->trigger();
+            korvex::test::modeItem(w, static_cast<int>(games % 3) + 1)->trigger();
             ++games;
         };
 
