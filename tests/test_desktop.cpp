@@ -1,6 +1,10 @@
+// SPDX-FileCopyrightText: 2026 Korvex developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The desktop integration: the desktop entry and the AppStream metainfo pass the freedesktop
 // validators, agree with each other and with the program, and an install lays out exactly
 // the files listed in install-files.txt, with the icons the program itself draws.
+#include "testsupport.h"
 #include "ui/icon.h"
 
 #include <QDir>
@@ -26,31 +30,11 @@ QString resource(const QString& name) {
     return kSourceDir + QStringLiteral("/resources/") + name;
 }
 
-struct Run {
-    int exitCode = -1;
-    QString output; // standard output and error together
-};
-
-Run run(const QString& tool, const QStringList& arguments) {
-    Run result;
-    const QString program = QStandardPaths::findExecutable(tool);
-    if (program.isEmpty()) {
-        result.output = tool + QStringLiteral(" is missing: run scripts/setup");
-        return result;
-    }
-    QProcess process;
+// A tool run from the build's surroundings; DESTDIR would move the install out of the prefix.
+korvex::test::ToolRun run(const QString& tool, const QStringList& arguments) {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.remove(QStringLiteral("DESTDIR")); // would move the install out of the prefix
-    process.setProcessEnvironment(environment);
-    process.setProcessChannelMode(QProcess::MergedChannels);
-    process.start(program, arguments);
-    if (!process.waitForFinished(300000)) {
-        result.output = tool + QStringLiteral(" did not finish");
-        return result;
-    }
-    result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    result.output = QString::fromUtf8(process.readAll());
-    return result;
+    environment.remove(QStringLiteral("DESTDIR"));
+    return korvex::test::runTool(tool, arguments, environment);
 }
 
 // The keys of the [Desktop Entry] group.
@@ -129,10 +113,11 @@ private slots:
     void initTestCase() {
         QVERIFY(root.isValid());
         prefixPath = root.filePath(QStringLiteral("usr"));
-        const Run install = run(QStringLiteral(KORVEX_CMAKE_COMMAND),
-                                {QStringLiteral("--install"), QStringLiteral(KORVEX_BINARY_DIR),
-                                 QStringLiteral("--prefix"), prefixPath});
-        QVERIFY2(install.exitCode == 0, qPrintable(install.output));
+        const korvex::test::ToolRun install =
+            run(QStringLiteral(KORVEX_CMAKE_COMMAND),
+                {QStringLiteral("--install"), QStringLiteral(KORVEX_BINARY_DIR),
+                 QStringLiteral("--prefix"), prefixPath});
+        QVERIFY2(install.ok, qPrintable(install.what()));
         QDirIterator it(root.path(), QDir::Files | QDir::Hidden | QDir::System,
                         QDirIterator::Subdirectories);
         const QDir prefix(prefixPath);
@@ -143,23 +128,23 @@ private slots:
     }
 
     void desktopEntryPassesValidator() {
-        const Run check = run(QStringLiteral("desktop-file-validate"),
-                              {resource(kAppId + QStringLiteral(".desktop"))});
-        QVERIFY2(check.exitCode == 0, qPrintable(check.output));
+        const korvex::test::ToolRun check = run(QStringLiteral("desktop-file-validate"),
+                                                {resource(kAppId + QStringLiteral(".desktop"))});
+        QVERIFY2(check.ok, qPrintable(check.what()));
         // Hints and warnings leave the exit code at 0; none is accepted either.
-        QVERIFY2(check.output.trimmed().isEmpty(), qPrintable(check.output));
+        QVERIFY2(check.what().trimmed().isEmpty(), qPrintable(check.what()));
     }
 
     void metainfoPassesValidator() {
-        const Run check =
+        const korvex::test::ToolRun check =
             run(QStringLiteral("appstreamcli"),
                 {QStringLiteral("validate"), QStringLiteral("--no-net"),
                  QStringLiteral("--no-color"), resource(kAppId + QStringLiteral(".metainfo.xml"))});
-        QVERIFY2(check.exitCode == 0, qPrintable(check.output));
+        QVERIFY2(check.ok, qPrintable(check.what()));
         // Errors, warnings and infos alike; only pedantic notes (the capitals of the id) pass.
         static const QRegularExpression issue(QStringLiteral("^\\s*[EWI]: "),
                                               QRegularExpression::MultilineOption);
-        QVERIFY2(!check.output.contains(issue), qPrintable(check.output));
+        QVERIFY2(!check.what().contains(issue), qPrintable(check.what()));
     }
 
     // The desktop entry starts the installed program by name, under the id the program
@@ -225,15 +210,16 @@ private slots:
 
     // The installed tree as a whole: the metainfo finds its desktop entry and its icon.
     void installedTreePassesAppstream() {
-        const Run check = run(QStringLiteral("appstreamcli"),
-                              {QStringLiteral("validate-tree"), QStringLiteral("--no-net"),
-                               QStringLiteral("--no-color"), root.path()});
-        QVERIFY2(check.exitCode == 0, qPrintable(check.output));
+        const korvex::test::ToolRun check =
+            run(QStringLiteral("appstreamcli"),
+                {QStringLiteral("validate-tree"), QStringLiteral("--no-net"),
+                 QStringLiteral("--no-color"), root.path()});
+        QVERIFY2(check.ok, qPrintable(check.what()));
         static const QRegularExpression issue(QStringLiteral("^\\s*[EWI]: "),
                                               QRegularExpression::MultilineOption);
-        QVERIFY2(!check.output.contains(issue), qPrintable(check.output));
-        QVERIFY2(check.output.contains(kAppId + QStringLiteral(".metainfo.xml")),
-                 qPrintable(check.output));
+        QVERIFY2(!check.what().contains(issue), qPrintable(check.what()));
+        QVERIFY2(check.what().contains(kAppId + QStringLiteral(".metainfo.xml")),
+                 qPrintable(check.what()));
     }
 
     void installLaysOutExactlyTheListedFiles() {

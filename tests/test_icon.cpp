@@ -1,11 +1,13 @@
+// SPDX-FileCopyrightText: 2026 Korvex developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The game's icon: one design, drawn in code at every size and hand-written as SVG for
 // launchers that scale; the two must agree, and the small sizes must stay readable.
+#include "testsupport.h"
 #include "ui/icon.h"
 
 #include <QColor>
 #include <QImage>
-#include <QProcess>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -98,29 +100,18 @@ private slots:
         QVERIFY(std::adjacent_find(colours.begin(), colours.end()) == colours.end());
     }
 
-    // The window's icon carries the five sizes a desktop asks for.
-    void windowIconHasFiveSizes() {
-        QList<QSize> sizes = korvex::windowIcon().availableSizes();
-        std::sort(sizes.begin(), sizes.end(),
-                  [](QSize a, QSize b) { return a.width() < b.width(); });
-        const QList<QSize> expected{{16, 16}, {24, 24}, {32, 32}, {48, 48}, {64, 64}};
-        QCOMPARE(sizes, expected);
-    }
-
     // The scalable icon is written by hand: rendered at 64 px it must show the drawing of
     // renderIcon(64). The two renderers' anti-aliasing differs by a few levels at most.
     void scalableIconMatchesTheDrawing() {
-        const QString rsvg = QStandardPaths::findExecutable(QStringLiteral("rsvg-convert"));
-        QVERIFY2(!rsvg.isEmpty(), "rsvg-convert is missing: run scripts/setup");
         QTemporaryDir dir;
         QVERIFY(dir.isValid());
         const QString png = dir.filePath(QStringLiteral("icon.png"));
-        QProcess process;
-        process.start(rsvg, {QStringLiteral("-w"), QStringLiteral("64"), QStringLiteral("-h"),
-                             QStringLiteral("64"), QStringLiteral("-o"), png,
-                             QStringLiteral(KORVEX_SOURCE_DIR "/resources/org.korvex.Korvex.svg")});
-        QVERIFY(process.waitForFinished(60000));
-        QVERIFY2(process.exitCode() == 0, process.readAllStandardError().constData());
+        const korvex::test::ToolRun rsvg = korvex::test::runTool(
+            QStringLiteral("rsvg-convert"),
+            {QStringLiteral("-w"), QStringLiteral("64"), QStringLiteral("-h"), QStringLiteral("64"),
+             QStringLiteral("-o"), png,
+             QStringLiteral(KORVEX_SOURCE_DIR "/resources/org.korvex.Korvex.svg")});
+        QVERIFY2(rsvg.ok, qPrintable(rsvg.what()));
 
         const QImage fromSvg = QImage(png).convertToFormat(QImage::Format_ARGB32);
         const QImage drawn = korvex::renderIcon(64).convertToFormat(QImage::Format_ARGB32);
