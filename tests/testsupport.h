@@ -16,6 +16,7 @@
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace korvex::test {
 
@@ -55,6 +56,42 @@ inline bool giveToNobody(const QString& path) {
 // A directory someone else made, private to them.
 inline bool makeNobodysDir(const QString& path) {
     return makeDir(path, 0700) && giveToNobody(path);
+}
+
+// Makes `path`, which must not exist yet, into one of the runtime directories a session may
+// hand the game, by name, and sets `value` to what XDG_RUNTIME_DIR is to say: null for
+// "unset", the bare name for "relative" (taken from the parent directory). False when it
+// could not be made; "another user's" needs canGiveAway().
+inline bool makeRuntimeDir(const QString& situation, const QString& path, QString* value) {
+    *value = path;
+    const std::pair<const char*, mode_t> modes[] = {
+        {"private", 0700},        {"readable by others", 0755},     {"relative", 0700},
+        {"world-writable", 0777}, {"sticky world-writable", 01777}, {"group-writable", 0770},
+        {"unwritable", 0500}};
+    for (const auto& [name, mode] : modes) {
+        if (situation == QLatin1String(name)) {
+            if (situation == QLatin1String("relative")) {
+                *value = QFileInfo(path).fileName();
+            }
+            return makeDir(path, mode);
+        }
+    }
+    if (situation == QLatin1String("unset") || situation == QLatin1String("empty")) {
+        *value = situation == QLatin1String("unset") ? QString() : QStringLiteral("");
+        return true;
+    }
+    if (situation == QLatin1String("a file")) {
+        QFile file(path);
+        return file.open(QIODevice::WriteOnly);
+    }
+    if (situation == QLatin1String("symlink to a private dir")) {
+        const QString target = path + QStringLiteral("-target");
+        return makeDir(target, 0700) && QFile::link(target, path);
+    }
+    if (situation == QLatin1String("another user's")) {
+        return makeNobodysDir(path);
+    }
+    return situation == QLatin1String("missing");
 }
 
 // Empty when path is a real directory of `owner`'s with mode 0700, else what is wrong.
