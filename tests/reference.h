@@ -13,6 +13,7 @@
 
 #include <array>
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 namespace korvex::test {
@@ -235,39 +236,31 @@ struct Colours {
     Rgb fore; // text colour of lblNum; not set for an empty cell
 };
 
+// The colour table, keyed by the exact cell value; every other value takes the last row.
 inline Colours coloursOf(std::int32_t value) {
-    const Rgb dark = rgb(115, 109, 99);
-    const Rgb light = rgb(255, 247, 247);
-    switch (value) {
-    case 0:
-        return {rgb(206, 195, 181), 0};
-    case 2:
-        return {rgb(239, 231, 222), dark};
-    case 4:
-        return {rgb(239, 227, 206), dark};
-    case 8:
-        return {rgb(247, 178, 123), light};
-    case 16:
-        return {rgb(247, 150, 99), light};
-    case 32:
-        return {rgb(247, 125, 90), light};
-    case 64:
-        return {rgb(247, 93, 57), light};
-    case 128:
-        return {rgb(239, 207, 115), light};
-    case 256:
-        return {rgb(239, 207, 99), light};
-    case 512:
-        return {rgb(239, 203, 82), light};
-    case 1024:
-        return {rgb(239, 199, 57), light};
-    case 2048:
-        return {rgb(239, 195, 41), rgb(247, 243, 222)};
-    case 4096:
-        return {rgb(255, 60, 57), rgb(247, 247, 247)};
-    default:
-        return {rgb(255, 32, 33), rgb(247, 243, 239)};
+    constexpr Rgb dark = rgb(115, 109, 99);
+    constexpr Rgb light = rgb(255, 247, 247);
+    constexpr std::pair<std::int32_t, Colours> table[] = {
+        {0, {rgb(206, 195, 181), 0}},
+        {2, {rgb(239, 231, 222), dark}},
+        {4, {rgb(239, 227, 206), dark}},
+        {8, {rgb(247, 178, 123), light}},
+        {16, {rgb(247, 150, 99), light}},
+        {32, {rgb(247, 125, 90), light}},
+        {64, {rgb(247, 93, 57), light}},
+        {128, {rgb(239, 207, 115), light}},
+        {256, {rgb(239, 207, 99), light}},
+        {512, {rgb(239, 203, 82), light}},
+        {1024, {rgb(239, 199, 57), light}},
+        {2048, {rgb(239, 195, 41), rgb(247, 243, 222)}},
+        {4096, {rgb(255, 60, 57), rgb(247, 247, 247)}},
+    };
+    for (const auto& [v, colours] : table) {
+        if (v == value) {
+            return colours;
+        }
     }
+    return {rgb(255, 32, 33), rgb(247, 243, 239)};
 }
 
 inline QString cellText(std::int32_t value) {
@@ -303,6 +296,28 @@ inline std::int32_t tileOfDraw(float r) {
 
 // --- Boards -------------------------------------------------------------------------------
 
+// A board written row by row from the top, rows parted by "/": "2 2 0 0 / 0 0 0 0 / ...".
+inline Cells board(const char* rows) {
+    Cells cells{};
+    int k = 0;
+    for (const QString& v : QString::fromLatin1(rows)
+                                .remove(QLatin1Char('/'))
+                                .split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+        cells[k++ & 15] = v.toInt();
+    }
+    return cells;
+}
+
+// The same notation back, for messages.
+inline QString boardText(const Cells& cells) {
+    QString text;
+    for (int k = 0; k < 16; ++k) {
+        text +=
+            QString::number(cells[k]) + (k % 4 == 3 ? QStringLiteral(" / ") : QStringLiteral(" "));
+    }
+    return text;
+}
+
 // Sixteen pairwise different tiles: a full board on which nothing is legal.
 inline constexpr Cells kDistinct{
     2,    4,     8,     16,    //
@@ -325,64 +340,33 @@ inline constexpr Cells kBottomRow{0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2, 4, 8, 1
 // Two 2s in the two leftmost cells of the top row: left is legal by its merge alone.
 inline constexpr Cells kTwoTwos{2, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
 
-// A position on which exactly the directions of the mask (bit d for direction d) are legal.
+// A position on which exactly the directions of the mask (bit d for direction d) are legal:
+// 2, 4, 8, 16 along one row or column where two opposite directions are blocked, a single 2
+// elsewhere, pressed against the edges of the blocked directions; no direction, kDistinct.
 inline Cells boardWithLegal(int mask) {
-    Cells b{};
-    auto row = [&b](int r, bool across) { // 2, 4, 8, 16 along row or column r
-        for (int i = 1; i <= 4; ++i) {
-            b[across ? at(r, i) : at(i, r)] = 1 << i;
-        }
+    struct Fixture {
+        int mask, row, column; // column 0: the whole row; row 0: the whole column
     };
-    switch (mask) {
-    case 1 << U:
-        row(4, true);
-        break;
-    case 1 << D:
-        row(1, true);
-        break;
-    case 1 << L:
-        row(4, false);
-        break;
-    case 1 << R:
-        row(1, false);
-        break;
-    case (1 << U) | (1 << D):
-        row(2, true);
-        break;
-    case (1 << L) | (1 << R):
-        row(2, false);
-        break;
-    case (1 << U) | (1 << L):
-        b[at(4, 4)] = 2;
-        break;
-    case (1 << U) | (1 << R):
-        b[at(4, 1)] = 2;
-        break;
-    case (1 << D) | (1 << L):
-        b[at(1, 4)] = 2;
-        break;
-    case (1 << D) | (1 << R):
-        b[at(1, 1)] = 2;
-        break;
-    case (1 << U) | (1 << L) | (1 << R):
-        b[at(4, 2)] = 2;
-        break;
-    case (1 << D) | (1 << L) | (1 << R):
-        b[at(1, 2)] = 2;
-        break;
-    case (1 << U) | (1 << D) | (1 << L):
-        b[at(2, 4)] = 2;
-        break;
-    case (1 << U) | (1 << D) | (1 << R):
-        b[at(2, 1)] = 2;
-        break;
-    case 15:
-        b[at(2, 2)] = 2;
-        break;
-    default:
-        return kDistinct;
+    constexpr int u = 1 << U, r = 1 << R, d = 1 << D, l = 1 << L;
+    constexpr Fixture fixtures[] = {
+        {u, 4, 0},         {d, 1, 0},         {l, 0, 4},         {r, 0, 1},         {u | d, 2, 0},
+        {l | r, 0, 2},     {u | l, 4, 4},     {u | r, 4, 1},     {d | l, 1, 4},     {d | r, 1, 1},
+        {u | l | r, 4, 2}, {d | l | r, 1, 2}, {u | d | l, 2, 4}, {u | d | r, 2, 1}, {15, 2, 2},
+    };
+    Cells b{};
+    for (const Fixture& f : fixtures) {
+        if (f.mask != mask) {
+            continue;
+        }
+        if (f.row != 0 && f.column != 0) {
+            b[at(f.row, f.column)] = 2;
+        }
+        for (int i = 1; i <= 4 && (f.row == 0 || f.column == 0); ++i) {
+            b[f.column == 0 ? at(f.row, i) : at(i, f.column)] = 1 << i;
+        }
+        return b;
     }
-    return b;
+    return kDistinct;
 }
 
 } // namespace korvex::test

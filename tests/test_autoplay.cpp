@@ -32,7 +32,6 @@ private slots:
 
     void modeCommands_data();
     void modeCommands();
-    void offSwitchReadsAutoModeNotTheMark();
     void seededAutoDirCoversItsRange();
     void newGameStopsAutoPlay_data();
     void newGameStopsAutoPlay();
@@ -211,10 +210,8 @@ void TestAutoplay::gameEndsOnlyOnTheNextTick() {
     w.mnuAuto3_Click();
     // Down packs column 1 and frees the top-left cell; the new 2 lands there, beside 16 and
     // above 8, and the board is full with no equal neighbours.
-    const Cells board{8,    16,    32,    64,    //
-                      128,  256,   512,   1024,  //
-                      2048, 4096,  8192,  16384, //
-                      0,    32768, 65536, 131072};
+    const Cells board = korvex::test::board(
+        "8 16 32 64 / 128 256 512 1024 / 2048 4096 8192 16384 / 0 32768 65536 131072");
     setBoard(w, board, 70);
     w.AutoDir = 0;
     w.MoveGain = 0;
@@ -247,24 +244,28 @@ void TestAutoplay::modeCommands_data() {
     QTest::addColumn<int>("running");
     QTest::addColumn<bool>("gameOver");
     QTest::addColumn<int>("item");
-    QTest::addColumn<bool>("viaMenu"); // QAction::trigger(), the real click path
+    QTest::addColumn<bool>("viaMenu");  // QAction::trigger(), the real click path
+    QTest::addColumn<bool>("unmarked"); // the running mode's mark taken off first
 
     for (int k = 1; k <= 3; ++k) {
         for (const bool viaMenu : {false, true}) {
             const char* how = viaMenu ? "menu" : "handler";
-            QTest::addRow("off -> running %d (%s)", k, how) << 0 << false << k << viaMenu;
-            QTest::addRow("running %d -> off (%s)", k, how) << k << false << k << viaMenu;
+            QTest::addRow("off -> running %d (%s)", k, how) << 0 << false << k << viaMenu << false;
+            QTest::addRow("running %d -> off (%s)", k, how) << k << false << k << viaMenu << false;
             QTest::addRow("game over, item %d -> new game, running (%s)", k, how)
-                << 0 << true << k << viaMenu;
+                << 0 << true << k << viaMenu << false;
             for (int j = 1; j <= 3; ++j) {
                 if (j != k) {
                     QTest::addRow("running %d -> running %d (%s)", k, j, how)
-                        << k << false << j << viaMenu;
+                        << k << false << j << viaMenu << false;
                 }
             }
         }
         QTest::addRow("game over while running %d, item %d -> new game, running", k, k)
-            << k << true << k << true;
+            << k << true << k << true << false;
+        // Whether the item is the off switch is decided by `AutoMode`, not by its mark.
+        QTest::addRow("running %d, its mark taken off -> off", k)
+            << k << false << k << true << true;
     }
 }
 
@@ -273,6 +274,7 @@ void TestAutoplay::modeCommands() {
     QFETCH(bool, gameOver);
     QFETCH(int, item);
     QFETCH(bool, viaMenu);
+    QFETCH(bool, unmarked);
 
     frmMain w;
     QVERIFY(start(w, 17));
@@ -294,6 +296,9 @@ void TestAutoplay::modeCommands() {
     const Cells board = w.Board;
     const std::int32_t score = w.Score;
     const std::int32_t autoDir = w.AutoDir;
+    if (unmarked) {
+        modeItem(w, running)->setChecked(false);
+    }
 
     if (viaMenu) {
         modeItem(w, item)->trigger();
@@ -330,20 +335,6 @@ void TestAutoplay::modeCommands() {
     }
 }
 
-// Whether the item is the off switch is decided by `AutoMode`; its check mark plays no part.
-void TestAutoplay::offSwitchReadsAutoModeNotTheMark() {
-    for (int mode = 1; mode <= 3; ++mode) {
-        frmMain w;
-        QVERIFY(start(w));
-        clickMode(w, mode);
-        modeItem(w, mode)->setChecked(false);
-        modeItem(w, mode)->trigger();
-        QCOMPARE(w.AutoMode, 0);
-        QVERIFY(!w.tmrAuto.isActive());
-        QVERIFY(checkedModes(w).isEmpty());
-    }
-}
-
 // Switching a mode on draws `AutoDir` afresh within that mode's range, every value of it.
 void TestAutoplay::seededAutoDirCoversItsRange() {
     frmMain w;
@@ -373,7 +364,6 @@ void TestAutoplay::seededAutoDirCoversItsRange() {
     }
 }
 
-// "Новая" (by handler, by the menu, by F2) and the victory preview switch auto-play off.
 // "Новая" (by its handler, by the menu, by F2) and the victory preview switch the auto-player
 // off, whatever mode runs, and keep the speed, `AutoDir` and the spawn option, which holds
 // for the new game's tiles too. The menu and F2 start the new game exactly once.

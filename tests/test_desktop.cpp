@@ -26,6 +26,10 @@ namespace {
 const QString kAppId = QStringLiteral("org.korvex.Korvex");
 const QString kSourceDir = QStringLiteral(KORVEX_SOURCE_DIR);
 
+// A validator's errors, warnings and infos; only pedantic notes (the capitals of the id) pass.
+const QRegularExpression kIssue(QStringLiteral("^\\s*[EWI]: "),
+                                QRegularExpression::MultilineOption);
+
 QString resource(const QString& name) {
     return kSourceDir + QStringLiteral("/resources/") + name;
 }
@@ -141,10 +145,7 @@ private slots:
                 {QStringLiteral("validate"), QStringLiteral("--no-net"),
                  QStringLiteral("--no-color"), resource(kAppId + QStringLiteral(".metainfo.xml"))});
         QVERIFY2(check.ok, qPrintable(check.what()));
-        // Errors, warnings and infos alike; only pedantic notes (the capitals of the id) pass.
-        static const QRegularExpression issue(QStringLiteral("^\\s*[EWI]: "),
-                                              QRegularExpression::MultilineOption);
-        QVERIFY2(!check.what().contains(issue), qPrintable(check.what()));
+        QVERIFY2(!check.what().contains(kIssue), qPrintable(check.what()));
     }
 
     // The desktop entry starts the installed program by name, under the id the program
@@ -215,9 +216,7 @@ private slots:
                 {QStringLiteral("validate-tree"), QStringLiteral("--no-net"),
                  QStringLiteral("--no-color"), root.path()});
         QVERIFY2(check.ok, qPrintable(check.what()));
-        static const QRegularExpression issue(QStringLiteral("^\\s*[EWI]: "),
-                                              QRegularExpression::MultilineOption);
-        QVERIFY2(!check.what().contains(issue), qPrintable(check.what()));
+        QVERIFY2(!check.what().contains(kIssue), qPrintable(check.what()));
         QVERIFY2(check.what().contains(kAppId + QStringLiteral(".metainfo.xml")),
                  qPrintable(check.what()));
     }

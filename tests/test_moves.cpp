@@ -75,85 +75,29 @@ void TestMoves::arrowsMoveWrittenOutBoards_data() {
     QTest::addColumn<int>("points");
 
     QTest::newRow("left: 2 2 2 2 in row 1, 2 2 4 4 in row 3, a slide in row 4")
-        << int(Qt::Key_Left) << Cells{2, 2, 2, 2, //
-                                      0, 0, 0, 0, //
-                                      2, 2, 4, 4, //
-                                      0, 0, 0, 8}
-        << Cells{4, 4, 0, 0, //
-                 0, 0, 0, 0, //
-                 4, 8, 0, 0, //
-                 8, 0, 0, 0}
-        << 8 + 12;
+        << int(Qt::Key_Left) << board("2 2 2 2 / 0 0 0 0 / 2 2 4 4 / 0 0 0 8")
+        << board("4 4 0 0 / 0 0 0 0 / 4 8 0 0 / 8 0 0 0") << 8 + 12;
     QTest::newRow("right: 2 2 2 0 from the right edge in row 2, 8 4 4 0 in row 4")
-        << int(Qt::Key_Right) << Cells{0, 0, 0, 0, //
-                                       0, 2, 2, 2, //
-                                       0, 0, 0, 0, //
-                                       0, 4, 4, 8}
-        << Cells{0, 0, 0, 0, //
-                 0, 0, 2, 4, //
-                 0, 0, 0, 0, //
-                 0, 0, 8, 8}
-        << 4 + 8;
+        << int(Qt::Key_Right) << board("0 0 0 0 / 0 2 2 2 / 0 0 0 0 / 0 4 4 8")
+        << board("0 0 0 0 / 0 0 2 4 / 0 0 0 0 / 0 0 8 8") << 4 + 8;
     QTest::newRow("down: 4 4 8 0 from the bottom in column 3, 2 0 2 0 in column 1")
-        << int(Qt::Key_Down) << Cells{0, 0, 0, 0, //
-                                      2, 0, 8, 0, //
-                                      0, 0, 4, 0, //
-                                      2, 0, 4, 0}
-        << Cells{0, 0, 0, 0, //
-                 0, 0, 0, 0, //
-                 0, 0, 8, 0, //
-                 4, 0, 8, 0}
-        << 8 + 4;
+        << int(Qt::Key_Down) << board("0 0 0 0 / 2 0 8 0 / 0 0 4 0 / 2 0 4 0")
+        << board("0 0 0 0 / 0 0 0 0 / 0 0 8 0 / 4 0 8 0") << 8 + 4;
     QTest::newRow("up: 2 2 4 4 from the top in column 2, 2 4 2 4 in column 4")
-        << int(Qt::Key_Up) << Cells{0, 2, 0, 2, //
-                                    0, 2, 0, 4, //
-                                    0, 4, 0, 2, //
-                                    0, 4, 0, 4}
-        << Cells{0, 4, 0, 2, //
-                 0, 8, 0, 4, //
-                 0, 0, 0, 2, //
-                 0, 0, 0, 4}
-        << 12;
+        << int(Qt::Key_Up) << board("0 2 0 2 / 0 2 0 4 / 0 4 0 2 / 0 4 0 4")
+        << board("0 4 0 2 / 0 8 0 4 / 0 0 0 2 / 0 0 0 4") << 12;
     QTest::newRow("up: 8 4 4 0 from the top, a slide in another column")
-        << int(Qt::Key_Up) << Cells{8, 0, 0, 0, //
-                                    4, 0, 0, 0, //
-                                    4, 0, 0, 0, //
-                                    0, 0, 0, 2}
-        << Cells{8, 0, 0, 2, //
-                 8, 0, 0, 0, //
-                 0, 0, 0, 0, //
-                 0, 0, 0, 0}
-        << 8;
+        << int(Qt::Key_Up) << board("8 0 0 0 / 4 0 0 0 / 4 0 0 0 / 0 0 0 2")
+        << board("8 0 0 2 / 8 0 0 0 / 0 0 0 0 / 0 0 0 0") << 8;
     QTest::newRow("up: a gap in a column closes before it merges")
-        << int(Qt::Key_Up) << Cells{0, 0, 0, 0, //
-                                    2, 0, 0, 0, //
-                                    0, 0, 0, 0, //
-                                    2, 0, 0, 0}
-        << Cells{4, 0, 0, 0, //
-                 0, 0, 0, 0, //
-                 0, 0, 0, 0, //
-                 0, 0, 0, 0}
-        << 4;
+        << int(Qt::Key_Up) << board("0 0 0 0 / 2 0 0 0 / 0 0 0 0 / 2 0 0 0")
+        << board("4 0 0 0 / 0 0 0 0 / 0 0 0 0 / 0 0 0 0") << 4;
     QTest::newRow("right: three equal tiles merge nearest the right edge first")
-        << int(Qt::Key_Right) << Cells{0, 8, 8, 8, //
-                                       0, 0, 0, 0, //
-                                       0, 0, 0, 0, //
-                                       0, 0, 0, 0}
-        << Cells{0, 0, 8, 16, //
-                 0, 0, 0, 0,  //
-                 0, 0, 0, 0,  //
-                 0, 0, 0, 0}
-        << 16;
+        << int(Qt::Key_Right) << board("0 8 8 8 / 0 0 0 0 / 0 0 0 0 / 0 0 0 0")
+        << board("0 0 8 16 / 0 0 0 0 / 0 0 0 0 / 0 0 0 0") << 16;
     QTest::newRow("left: two tiles slide, neither meets the other: no gain")
-        << int(Qt::Key_Left) << Cells{0, 0, 0, 0, //
-                                      0, 2, 0, 0, //
-                                      0, 0, 0, 2, //
-                                      0, 0, 0, 0}
-        << Cells{0, 0, 0, 0, //
-                 2, 0, 0, 0, //
-                 2, 0, 0, 0, //
-                 0, 0, 0, 0}
-        << 0;
+        << int(Qt::Key_Left) << board("0 0 0 0 / 0 2 0 0 / 0 0 0 2 / 0 0 0 0")
+        << board("0 0 0 0 / 2 0 0 0 / 2 0 0 0 / 0 0 0 0") << 0;
 }
 
 void TestMoves::arrowsMoveWrittenOutBoards() {
@@ -256,10 +200,7 @@ void TestMoves::keyThatMovesNothingDropsTheGain() {
     w.mnuOnly2_Click();
     // Left merges the 4s, and the new 2 fills the only gap: after that nothing can move.
     setBoard(w,
-             Cells{4, 4, 16, 32,                 //
-                   64, 128, 256, 512,            //
-                   1024, 2048, 4096, 8192,       //
-                   16384, 32768, 65536, 131072}, //
+             board("4 4 16 32 / 64 128 256 512 / 1024 2048 4096 8192 / 16384 32768 65536 131072"),
              12);
     // Single events, not clicks: a click with Shift would first press Shift, a key of its own
     // that already redraws.
@@ -404,8 +345,8 @@ void TestMoves::escapeClosesTheWindow() {
 void TestMoves::namedProcedures_data() {
     QTest::addColumn<int>("direction");
     QTest::addColumn<Cells>("board");
-    const Cells fourFourEight{4, 4, 8, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
-    const Cells mixed{2, 0, 2, 4, 2, 4, 0, 4, 0, 2, 8, 8, 4, 2, 8, 16};
+    const Cells fourFourEight = board("4 4 8 0 / 0 0 0 0 / 0 0 0 0 / 0 0 0 0");
+    const Cells mixed = board("2 0 2 4 / 2 4 0 4 / 0 2 8 8 / 4 2 8 16");
     for (int d = 0; d < 4; ++d) {
         QTest::addRow("%s, 4 4 8 in row 1", kDirectionNames[d]) << d << fourFourEight;
         QTest::addRow("%s, a mixed board", kDirectionNames[d]) << d << mixed;

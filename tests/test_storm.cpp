@@ -81,15 +81,6 @@ bool isTile(std::int32_t v) {
     return v >= 2 && (v & (v - 1)) == 0;
 }
 
-QString boardText(const Cells& cells) {
-    QString text;
-    for (int k = 0; k < 16; ++k) {
-        text +=
-            QString::number(cells[k]) + (k % 4 == 3 ? QStringLiteral(" / ") : QStringLiteral(" "));
-    }
-    return text;
-}
-
 // The invariants that hold between any two events, whatever happened. Empty when all hold.
 QString checkWhole(const frmMain& w) {
     const Snapshot s = take(w);
@@ -215,17 +206,25 @@ const char* kindName(Kind kind) {
     return names[static_cast<int>(kind)];
 }
 
+// The spawn options and the speed, which only their own items change.
+bool sameOptionsAndSpeed(const Snapshot& a, const Snapshot& b) {
+    return a.only2 == b.only2 && a.only4 == b.only4 && a.interval == b.interval &&
+           a.speedChecked == b.speedChecked;
+}
+
+// A new tile's value under the options of `s`.
+bool tileAllowed(std::int32_t v, const Snapshot& s) {
+    return s.only2 ? v == 2 : s.only4 ? v == 4 : (v == 2 || v == 4);
+}
+
 // Settings untouched by this event: options, mode, speed, timer.
 QString sameSettings(const Snapshot& a, const Snapshot& b) {
-    if (a.only2 != b.only2 || a.only4 != b.only4) {
-        return QStringLiteral("spawn options changed");
+    if (!sameOptionsAndSpeed(a, b)) {
+        return QStringLiteral("spawn options or speed changed");
     }
     if (a.autoMode != b.autoMode || a.timerActive != b.timerActive ||
         a.autoChecked != b.autoChecked) {
         return QStringLiteral("auto-play changed");
-    }
-    if (a.interval != b.interval || a.speedChecked != b.speedChecked) {
-        return QStringLiteral("speed changed");
     }
     return {};
 }
@@ -279,10 +278,7 @@ QString checkMove(const Snapshot& before, const Snapshot& after, const Moved& ex
         return QStringLiteral("no tile spawned after a legal move");
     }
     const std::int32_t tile = after.board[spawned];
-    const bool valueOk = before.only2   ? tile == 2
-                         : before.only4 ? tile == 4
-                                        : (tile == 2 || tile == 4);
-    if (!valueOk) {
+    if (!tileAllowed(tile, before)) {
         return QStringLiteral("spawned %1 with options %2/%3")
             .arg(tile)
             .arg(before.only2)
@@ -364,8 +360,7 @@ QString checkNewGame(const Snapshot& before, const Snapshot& after) {
             continue;
         }
         ++tiles;
-        const bool valueOk = before.only2 ? v == 2 : before.only4 ? v == 4 : (v == 2 || v == 4);
-        if (!valueOk || after.marks[k] != 1) {
+        if (!tileAllowed(v, before) || after.marks[k] != 1) {
             return QStringLiteral("new game: cell %1 holds %2 with mark %3")
                 .arg(k)
                 .arg(v)
@@ -385,8 +380,7 @@ QString checkNewGame(const Snapshot& before, const Snapshot& after) {
             .arg(after.gameOver)
             .arg(after.autoMode);
     }
-    if (before.only2 != after.only2 || before.only4 != after.only4 ||
-        before.interval != after.interval || before.speedChecked != after.speedChecked) {
+    if (!sameOptionsAndSpeed(before, after)) {
         return QStringLiteral("new game changed a setting");
     }
     if (before.autoDir != after.autoDir) {
@@ -419,8 +413,7 @@ QString checkOption(const Snapshot& before, const Snapshot& after, bool two) {
 }
 
 QString checkAuto(const Snapshot& before, const Snapshot& after, int mode) {
-    if (before.interval != after.interval || before.speedChecked != after.speedChecked ||
-        before.only2 != after.only2 || before.only4 != after.only4) {
+    if (!sameOptionsAndSpeed(before, after)) {
         return QStringLiteral("a mode item changed a setting");
     }
     if (before.gameOver == 1) {
@@ -474,8 +467,7 @@ QString checkWin(const Snapshot& before, const Snapshot& after) {
         after.autoMode != 0 || after.timerActive) {
         return QStringLiteral("victory preview is not a fresh game with auto-play off");
     }
-    if (before.only2 != after.only2 || before.only4 != after.only4 ||
-        before.interval != after.interval || before.autoDir != after.autoDir) {
+    if (!sameOptionsAndSpeed(before, after) || before.autoDir != after.autoDir) {
         return QStringLiteral("victory preview changed a setting");
     }
     return {};
@@ -483,18 +475,11 @@ QString checkWin(const Snapshot& before, const Snapshot& after) {
 
 QString checkTick(const Snapshot& before, const Snapshot& after) {
     const int mode = before.autoMode;
-    std::optional<int> played;
-    for (const int d : strategyOf(mode).order[before.autoDir]) {
-        if (move(before.board, d).changed) {
-            played = d;
-            break;
-        }
-    }
-    if (before.interval != after.interval || before.only2 != after.only2 ||
-        before.only4 != after.only4) {
+    const int played = firstLegal(strategyOf(mode), before.autoDir, legalMask(before.board));
+    if (!sameOptionsAndSpeed(before, after)) {
         return QStringLiteral("a tick changed a setting");
     }
-    if (!played) {
+    if (played < 0) {
         if (before.board != after.board || before.marks != after.marks ||
             before.score != after.score) {
             return QStringLiteral("a tick with nothing legal changed the game");
@@ -509,14 +494,14 @@ QString checkTick(const Snapshot& before, const Snapshot& after) {
         }
         return {};
     }
-    if (QString e = checkMove(before, after, move(before.board, *played)); !e.isEmpty()) {
-        return QStringLiteral("tick (direction %1): ").arg(*played) + e;
+    if (QString e = checkMove(before, after, move(before.board, played)); !e.isEmpty()) {
+        return QStringLiteral("tick (direction %1): ").arg(played) + e;
     }
-    if (after.autoDir != strategyOf(mode).autoDirAfter[*played]) {
+    if (after.autoDir != strategyOf(mode).autoDirAfter[played]) {
         return QStringLiteral("AutoDir %1 after mode %2 played %3")
             .arg(after.autoDir)
             .arg(mode)
-            .arg(*played);
+            .arg(played);
     }
     if (after.autoMode != mode || !after.timerActive) {
         return QStringLiteral("a tick that moved switched auto-play off");

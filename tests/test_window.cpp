@@ -29,12 +29,8 @@ constexpr Rgb kWhite = rgb(255, 255, 255);
 const Rgb kEmptyCell = coloursOf(0).back;
 
 // Every tile value and an empty cell, column 1 holding the widest numbers.
-constexpr Cells kManyValues{
-    0,     2,    4,    8,    //
-    16,    32,   64,   128,  //
-    1024,  512,  256,  2048, //
-    16384, 8192, 4096, 32768 //
-};
+const Cells kManyValues =
+    board("0 2 4 8 / 16 32 64 128 / 1024 512 256 2048 / 16384 8192 4096 32768");
 
 QImage clientImage(frmMain& w) {
     return w.centralWidget()->grab().toImage().convertToFormat(QImage::Format_RGB32);
