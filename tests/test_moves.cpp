@@ -339,17 +339,18 @@ void TestMoves::escapeClosesTheWindow() {
     QCOMPARE(w.Board, board);
 }
 
-// Each of the window's sixteen named rule procedures does its one part of a move, on a board
-// that packs, merges and scores differently in every direction; a preview changes neither
-// the board nor the points not yet drawn.
+// Each of the window's sixteen named rule procedures does its one part of a move, on boards
+// that pack, merge and score differently in every direction; a preview changes neither the
+// board nor the points not yet drawn.
 void TestMoves::namedProcedures_data() {
     QTest::addColumn<int>("direction");
     QTest::addColumn<Cells>("board");
     const Cells fourFourEight = board("4 4 8 0 / 0 0 0 0 / 0 0 0 0 / 0 0 0 0");
-    const Cells mixed = board("2 0 2 4 / 2 4 0 4 / 0 2 8 8 / 4 2 8 16");
+    // Three equal tiles along row 1 and column 1: which pair merges shows the direction.
+    const Cells threes = board("2 2 2 0 / 4 0 0 0 / 4 0 8 0 / 4 16 8 8");
     for (int d = 0; d < 4; ++d) {
         QTest::addRow("%s, 4 4 8 in row 1", kDirectionNames[d]) << d << fourFourEight;
-        QTest::addRow("%s, a mixed board", kDirectionNames[d]) << d << mixed;
+        QTest::addRow("%s, three equal tiles in a line", kDirectionNames[d]) << d << threes;
     }
 }
 

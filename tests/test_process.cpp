@@ -7,7 +7,6 @@
 #include "processtest.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QTest>
