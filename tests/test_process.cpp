@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QRect>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -246,6 +247,13 @@ private:
 #ifdef KORVEX_HAVE_XLIB
 // What a window manager does for the close box: a WM_DELETE_WINDOW request to the window.
 bool requestClose(const QString& display, unsigned long window);
+// Where a window is on the screen, and its pixels outside the board: the menu bar and the score
+// line, which do not depend on the tiles. Empty when the window cannot be seen.
+struct WindowShot {
+    QRect Geometry;
+    QByteArray Pixels;
+};
+std::optional<WindowShot> shootWindow(const QString& display, unsigned long window);
 // Counts the top-level windows mapped on a display from its creation on.
 class MapCounter {
 public:
@@ -267,9 +275,13 @@ private:
 class TestProcess : public QObject {
     Q_OBJECT
 
+#ifdef KORVEX_HAVE_XLIB
+    std::optional<WindowShot> Plain; // the window of a copy started without arguments
+#endif
+
     // Starts the game on a private X server and finds its window; empty when all went well.
     QString startOnDisplay(VirtualDisplay& display, Processes& processes, Surroundings& where,
-                           QProcess** game, QString* window) {
+                           QProcess** game, QString* window, const QStringList& args = {}) {
         if (QStandardPaths::findExecutable(QStringLiteral("Xvfb")).isEmpty() ||
             QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty()) {
             // scripts/setup installs both, so a CI run without them has lost its set-up.
@@ -281,7 +293,7 @@ class TestProcess : public QObject {
         }
         where.Env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
         where.Env.insert(QStringLiteral("DISPLAY"), display.name());
-        *game = processes.start(kGame, {}, where.Env);
+        *game = processes.start(kGame, args, where.Env);
         if (QString failed = startsAndRuns(*game, where.Runtime + QLatin1Char('/') + kLockName);
             !failed.isEmpty()) {
             return failed;
@@ -302,7 +314,9 @@ class TestProcess : public QObject {
     }
 
 private slots:
-    void initTestCase() { QVERIFY2(QFileInfo(kGame).isExecutable(), qPrintable(kGame)); }
+    void initTestCase() {
+        QVERIFY2(QFileInfo(kGame).isExecutable(), qPrintable(kGame));
+    }
 
     void secondCopyLeavesAndFirstGoesOn() {
         Surroundings where;
@@ -459,6 +473,83 @@ private slots:
 #endif
     }
 
+    // The game takes no command line, not even Qt's own options: whatever it is given, it shows
+    // the same window in the same place as without arguments (the pixels outside the board
+    // alike), reads none of the files named, a second copy still leaves without a word, and the
+    // close box ends it as usual. "%pipe" stands for a named pipe: opening it would hang.
+    void argumentsChangeNothing_data() {
+        QTest::addColumn<QStringList>("args");
+        QTest::newRow("-platform offscreen") << QStringList{"-platform", "offscreen"};
+        QTest::newRow("-platform nonexistent") << QStringList{"-platform", "nonexistent"};
+        QTest::newRow("-display") << QStringList{"-display", ":12345"};
+        QTest::newRow("-style Windows") << QStringList{"-style", "Windows"};
+        QTest::newRow("-stylesheet FILE") << QStringList{"-stylesheet", "%pipe"};
+        QTest::newRow("-geometry") << QStringList{"-geometry", "200x100+10+10"};
+        QTest::newRow("-qwindowicon FILE") << QStringList{"-qwindowicon", "%pipe"};
+        QTest::newRow("-qwindowtitle") << QStringList{"-qwindowtitle", "Другое окно"};
+        QTest::newRow("-reverse") << QStringList{"-reverse"};
+        QTest::newRow("-session") << QStringList{"-session", "korvex-1"};
+        QTest::newRow("--help") << QStringList{"--help"};
+        QTest::newRow("stray words") << QStringList{"board.txt", "--", "-x", ""};
+    }
+
+    void argumentsChangeNothing() {
+#ifndef KORVEX_HAVE_XLIB
+        QSKIP("built without Xlib");
+#else
+        QFETCH(QStringList, args);
+        if (!Plain) {
+            // What the game shows when started the usual way, without arguments.
+            Surroundings where;
+            QVERIFY(where.valid());
+            VirtualDisplay display;
+            Processes processes;
+            QProcess* game = nullptr;
+            QString window;
+            const QString started = startOnDisplay(display, processes, where, &game, &window);
+            if (started == QLatin1String("skip")) {
+                QSKIP("needs Xvfb and xdotool");
+            }
+            QVERIFY2(started.isEmpty(), qPrintable(started));
+            Plain = shootWindow(display.name(), window.toULong());
+            QVERIFY(Plain && !Plain->Pixels.isEmpty());
+        }
+
+        Surroundings where;
+        QVERIFY(where.valid());
+        const QString pipe = where.Root.filePath(QStringLiteral("style.qss"));
+        QVERIFY(::mkfifo(native(pipe).constData(), 0600) == 0);
+        args.replaceInStrings(QStringLiteral("%pipe"), pipe);
+        VirtualDisplay display;
+        Processes processes;
+        QProcess* game = nullptr;
+        QString window;
+        const QString started = startOnDisplay(display, processes, where, &game, &window, args);
+        QVERIFY2(started.isEmpty(), qPrintable(started));
+        std::optional<WindowShot> shot;
+        const bool alike = QTest::qWaitFor(
+            [&] {
+                shot = shootWindow(display.name(), window.toULong());
+                return shot && shot->Geometry == Plain->Geometry && shot->Pixels == Plain->Pixels;
+            },
+            kGenerousMs);
+        QVERIFY(shot);
+        QCOMPARE(shot->Geometry, Plain->Geometry);
+        QVERIFY2(alike, "the window looks different");
+
+        MapCounter maps(display.name());
+        QVERIFY(maps.valid());
+        const QString left = leftSilently(processes.start(kGame, args, where.Env));
+        QVERIFY2(left.isEmpty(), qPrintable(left));
+        QCOMPARE(maps.count(), 0);
+
+        QVERIFY(requestClose(display.name(), window.toULong()));
+        QVERIFY2(game->waitForFinished(kGenerousMs), qPrintable(describe(game)));
+        QCOMPARE(game->exitStatus(), QProcess::NormalExit);
+        QCOMPARE(game->exitCode(), 0);
+#endif
+    }
+
     // Where the runtime directory cannot hold the lock, the game still starts and runs, keeps
     // the lock in a directory private to the user, says where in one line, and two copies
     // still never run at once. A missing number font or a scaled display change nothing.
@@ -610,6 +701,7 @@ QTEST_MAIN(TestProcess)
 #ifdef KORVEX_HAVE_XLIB
 // Xlib's macros (None, Bool, Status, ...) clash with Qt's names, so it comes in last.
 #include <X11/Xlib.h>
+#include <X11/Xutil.h>
 
 namespace {
 
@@ -629,6 +721,40 @@ bool requestClose(const QString& display, unsigned long window) {
     XSync(dpy, False);
     XCloseDisplay(dpy);
     return sent;
+}
+
+std::optional<WindowShot> shootWindow(const QString& display, unsigned long window) {
+    Display* dpy = XOpenDisplay(display.toLatin1().constData());
+    if (dpy == nullptr) {
+        return std::nullopt;
+    }
+    std::optional<WindowShot> shot;
+    XWindowAttributes attributes{};
+    int x = 0;
+    int y = 0;
+    Window child = 0;
+    if (XGetWindowAttributes(dpy, window, &attributes) != 0 && attributes.map_state == IsViewable &&
+        XTranslateCoordinates(dpy, window, DefaultRootWindow(dpy), 0, 0, &x, &y, &child) != 0) {
+        if (XImage* image = XGetImage(dpy, window, 0, 0, attributes.width, attributes.height,
+                                      AllPlanes, ZPixmap)) {
+            shot.emplace();
+            shot->Geometry = QRect(x, y, attributes.width, attributes.height);
+            // The client area is the bottom 335 px; its board takes rows 6 to 312 of it.
+            const int client = attributes.height - 335;
+            for (int row = 0; row < attributes.height; ++row) {
+                if (row >= client + 6 && row < client + 313) {
+                    continue;
+                }
+                for (int column = 0; column < attributes.width; ++column) {
+                    const auto pixel = static_cast<quint32>(XGetPixel(image, column, row));
+                    shot->Pixels.append(reinterpret_cast<const char*>(&pixel), sizeof pixel);
+                }
+            }
+            XDestroyImage(image);
+        }
+    }
+    XCloseDisplay(dpy);
+    return shot;
 }
 
 MapCounter::MapCounter(const QString& display) {
