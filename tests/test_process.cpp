@@ -299,17 +299,29 @@ class TestProcess : public QObject {
             return failed;
         }
         QByteArray found;
-        const bool searched = processes.run(
-            QStringLiteral("xdotool"),
-            {QStringLiteral("search"), QStringLiteral("--sync"), QStringLiteral("--onlyvisible"),
-             QStringLiteral("--name"), QStringLiteral("^Игра Korvex$")},
-            where.Env, &found);
-        const QList<QByteArray> windows = found.trimmed().split('\n');
-        if (!searched || windows.size() != 1 || windows[0].isEmpty()) {
+        const bool searched = processes.run(QStringLiteral("xdotool"),
+                                            {QStringLiteral("search"), QStringLiteral("--sync"),
+                                             QStringLiteral("--onlyvisible"),
+                                             QStringLiteral("--name"), QStringLiteral("Korvex")},
+                                            where.Env, &found);
+        // The caption as the window gives it in UTF-8, whatever the locale: without one the
+        // legacy name, which is all that xdotool search matches, cannot carry the Cyrillic.
+        QStringList windows;
+        for (const QByteArray& id : found.trimmed().split('\n')) {
+            QByteArray name;
+            if (!id.isEmpty() &&
+                processes.run(QStringLiteral("xdotool"),
+                              {QStringLiteral("getwindowname"), QString::fromLatin1(id)}, where.Env,
+                              &name) &&
+                name.trimmed() == QStringLiteral("Игра Korvex").toUtf8()) {
+                windows << QString::fromLatin1(id);
+            }
+        }
+        if (!searched || windows.size() != 1) {
             return QStringLiteral("no single window \"Игра Korvex\": ") +
                    QString::fromLatin1(found);
         }
-        *window = QString::fromLatin1(windows[0]);
+        *window = windows[0];
         return {};
     }
 
