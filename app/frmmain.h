@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Korvex developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The game's one window. It owns every piece of game state and every procedure that works
 // on it; the definitions live in the folder of their subject:
 //   app/       start-up, the single-instance lock, new game, leaving

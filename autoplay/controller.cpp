@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Korvex developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The auto-player in the window: the three strategies' calls, the timer tick, and the mode
 // and speed commands of the "Настройки" menu.
 #include "app/frmmain.h"

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Korvex developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The window's moves: the sixteen named rule operations, the move sequence shared by the
 // arrow keys and the auto-player, and the key handler.
 #include "app/frmmain.h"

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Korvex developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The auto-player through the window: the strategies' choices and `AutoDir`, the end of a
 // game, the mode and speed commands, and whole games played by the real timer.
 #include "app/frmmain.h"

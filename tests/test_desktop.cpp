@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Korvex developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The desktop integration: the desktop entry and the AppStream metainfo pass the freedesktop
 // validators, agree with each other and with the program, and an install lays out exactly
 // the files listed in install-files.txt, with the icons the program itself draws.

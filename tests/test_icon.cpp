@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Korvex developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The game's icon: one design, drawn in code at every size and hand-written as SVG for
 // launchers that scale; the two must agree, and the small sizes must stay readable.
 #include "ui/icon.h"

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Korvex developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Long play: the auto-player driven tick by tick through a million ticks, game after game,
 // with the window shown. The process's resident memory must stay flat once warmed up: a
 // window that runs for days at 10 ms a move may not grow with every move or every game.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Korvex developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Moves through the window: arrow keys as real key events, the move sequence with its spawn
 // and score line, the keys that must not move, Esc, and the victory preview.
 #include "app/frmmain.h"

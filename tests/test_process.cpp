@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Korvex developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The real program, started as separate processes the way a player starts it: one copy at a
 // time however the copies are started, a hard-killed copy blocks nothing, Esc and the close
 // box end it, and it starts and stays single in hostile surroundings.

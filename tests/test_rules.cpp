@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Korvex developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The rules of moving without a window: the line tables, slide, merge, preview and legality.
 #include "engine/rules.h"
 

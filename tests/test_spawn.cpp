@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Korvex developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Placing new tiles: where they land, what value they get, what they draw from the random
 // source, the spawn marks, and the two options that force the value.
 #include "app/frmmain.h"

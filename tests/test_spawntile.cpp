@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Korvex developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Placing one new tile through the Qt-free helper that the window's SpawnTile and the
 // headless league share: which cell, which value, and how many random draws it takes.
 #include "engine/random.h"

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Korvex developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The event storm: a seeded driver fires random sequences of every input the window takes
 // (arrow keys with auto-repeat, other keys, F2, every menu item, auto-play ticks) into the
 // real window, and after every single event checks the invariants of the whole program and

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Korvex developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The auto-player's choice of direction without a window: the order of directions by
 // `AutoDir`, `AutoDir` after each direction played, and whole headless games.
 #include "autoplay/strategies.h"

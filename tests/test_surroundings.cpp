@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Korvex developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The game in hostile surroundings, checked in-process: where the single-instance lock goes
 // when the runtime directory cannot hold it, how two locks meet, and the board's layout and
 // number font on a scaled display or without the usual number font.

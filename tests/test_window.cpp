@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Korvex developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The window as it is created, the label adapter, the drawing of the board, the check marks
 // under a real click, start-up and the new game, and what the first frames look like.
 #include "app/frmmain.h"

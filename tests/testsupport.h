@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Korvex developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Shared set-up for the window tests: a private runtime directory per test process, so runs
 // in parallel never meet each other's single-instance lock.
 #pragma once

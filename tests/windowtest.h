@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Korvex developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Helpers for tests that drive the window: starting it reproducibly, putting a position on
 // the board, and reading the spawn marks.
 #pragma once

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Korvex developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Building the window as it is created: the board's labels, the score line, the menu tree
 // and the timer, and the wiring of window events to the game's procedures.
 #include "app/frmmain.h"
