@@ -19,4 +19,5 @@ void frmMain::mnuWin_Click() {
     lblFon[1]->SetBorderStyle(1);
     Board = kShowcase;
     DrawBoard();
+    SpeakBoard(QStringLiteral("Подсмотреть победу"));
 }
