@@ -40,7 +40,7 @@ constexpr Cells kGapInRowOne{
     4096, 8192, 16384, 32768, //
 };
 
-enum Action { KeyLeft, KeyAfterEnd, Tick, NewGame, Victory, Activation };
+enum Action { KeyLeft, KeyAfterEnd, Tick, NewGame, Victory, Activation, ActivationAfterEnd };
 
 // The name a reader reads for an object.
 QString nameOf(QObject* object) {
@@ -127,6 +127,10 @@ void TestReader::toldAfterEachEvent_data() {
     QTest::newRow("the window becomes active")
         << int(Activation) << kPairInRowOne << 36 << "Счёт: 36." << 1 << "Ряд 1, столбец 2: 2"
         << "2";
+    QTest::newRow("the window becomes active after the game ended")
+        << int(ActivationAfterEnd) << kDistinct << 980 << "Игра окончена. Счёт: 980." << 0
+        << "Ряд 1, столбец 1: 2"
+        << "2";
 }
 
 void TestReader::toldAfterEachEvent() {
@@ -162,6 +166,9 @@ void TestReader::toldAfterEachEvent() {
     case Victory:
         w.mnuWin->trigger();
         break;
+    case ActivationAfterEnd:
+        w.GameOver = 1;
+        [[fallthrough]];
     case Activation: {
         QEvent activation(QEvent::ActivationChange);
         QCoreApplication::sendEvent(&w, &activation);

@@ -134,7 +134,8 @@ void frmMain::SpeakFocus() {
         return;
     }
     NameCells();
-    Say(lblScore->Caption() + QStringLiteral("."), ReaderNow());
+    // A game the auto-player ended while the player was elsewhere is told as ended.
+    Say(GameOver == 1 ? GameOverText() : lblScore->Caption() + QStringLiteral("."), ReaderNow());
 }
 
 void frmMain::SpeakMove(bool Moved) {
