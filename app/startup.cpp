@@ -29,6 +29,7 @@ void frmMain::mnuNewGame_Click() {
     }
     AutoMode = 0;
     UncheckAutoMenus();
+    SpeakBoard(QStringLiteral("Новая игра"));
 }
 
 void frmMain::UncheckAutoMenus() {

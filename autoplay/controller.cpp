@@ -51,6 +51,7 @@ void frmMain::tmrAuto_Timer() {
         break;
     }
     DrawBoard();
+    SpeakTick();
 }
 
 void frmMain::SwitchAutoMode(std::int32_t mode, QAction* item) {
@@ -61,6 +62,7 @@ void frmMain::SwitchAutoMode(std::int32_t mode, QAction* item) {
     if (AutoMode == mode) {
         AutoMode = 0;
         tmrAuto.stop();
+        NameCells(); // fast play left the cells' names behind the board
         return;
     }
     AutoMode = mode;

@@ -22,4 +22,5 @@ void frmMain::mnuWin_Click() {
     lblFon[1]->SetBorderStyle(1);
     Board = kShowcase;
     DrawBoard();
+    SpeakBoard(QStringLiteral("Подсмотреть победу"));
 }

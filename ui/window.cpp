@@ -246,6 +246,14 @@ void frmMain::CreateMenus() {
     mnuSpeed700->setChecked(true);
 }
 
+// Orca reads the window's name when it becomes active; the score line follows it.
+void frmMain::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange) {
+        SpeakFocus();
+    }
+}
+
 void frmMain::keyPressEvent(QKeyEvent* event) {
     Form_KeyDown(korvex::virtualKey(event->key()),
                  korvex::shiftState(static_cast<int>(event->modifiers())));
