@@ -1,9 +1,13 @@
+// SPDX-FileCopyrightText: 2026 Korvex developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The game's one window. It owns every piece of game state and every procedure that works
 // on it; the definitions live in the folder of their subject:
 //   app/       start-up, the single-instance lock, new game, leaving
 //   engine/    moves, the arrow keys, spawning and the spawn marks, the spawn options
 //   autoplay/  the three strategies, the timer tick, the mode and speed commands
-//   ui/        building the window and its menus, drawing the board, the victory preview
+//   ui/        building the window and its menus, drawing the board, the victory preview,
+//              what a screen reader hears
 #pragma once
 
 #include "app/singleinstance.h"
@@ -16,8 +20,12 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 
 class QAction;
+namespace korvex {
+class Announcer;
+}
 
 class frmMain : public QMainWindow {
     Q_OBJECT
@@ -107,7 +115,21 @@ public:
     void DrawBoard();
     void mnuWin_Click();
 
+    // --- What a screen reader hears, only while one listens (ui/) -----------------------------
+    void SpeakFocus();                     // the window became active: the score line
+    void SpeakMove(bool Moved);            // an arrow key: the score line and the new tile
+    void SpeakTick();                      // an auto-play tick: at most one text a second
+    void SpeakBoard(const QString& Title); // a new game or the victory preview: the board
+    void NameCells();                      // the cells' accessible names follow the board
+    korvex::Announcer* Reader = nullptr;   // made the first time a screen reader listens
+    // Whether assistive technology listens (Qt's QAccessible::isActive() unless set), and
+    // milliseconds on a steady clock, which pace the texts of auto-play. Tests set both: Qt
+    // cannot switch accessibility on for the offscreen platform they run on.
+    std::function<bool()> ReaderActive;
+    std::function<std::int64_t()> ReaderClock;
+
 protected:
+    void changeEvent(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     bool focusNextPrevChild(bool next) override;
@@ -118,6 +140,12 @@ private:
     void RunStrategy(int strategy);
     void SwitchAutoMode(std::int32_t mode, QAction* item);
     void ChooseSpeed(int interval, QAction* item);
+
+    bool Listening() const;
+    void Say(const QString& Text, std::int64_t Now);
+    std::int64_t ReaderNow() const;
+    QString MoveText() const;
+    QString GameOverText() const;
 
     korvex::SingleInstance InstanceLock;
     bool IsUnloaded = false;

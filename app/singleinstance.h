@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Korvex developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Keeps a second copy of the game from running: an exclusive lock on a file in a directory
 // private to the user. The kernel drops the lock when the process ends in any way, a hard
 // kill included, and taking it is atomic, so copies started at the same instant cannot both win.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Korvex developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The life of the program and of a game: start-up, a new game, leaving.
 #include "app/frmmain.h"
 
@@ -26,6 +29,7 @@ void frmMain::mnuNewGame_Click() {
     }
     AutoMode = 0;
     UncheckAutoMenus();
+    SpeakBoard(QStringLiteral("Новая игра"));
 }
 
 void frmMain::UncheckAutoMenus() {

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Korvex developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The auto-player in the window: the three strategies' calls, the timer tick, and the mode
 // and speed commands of the "Настройки" menu.
 #include "app/frmmain.h"
@@ -48,6 +51,7 @@ void frmMain::tmrAuto_Timer() {
         break;
     }
     DrawBoard();
+    SpeakTick();
 }
 
 void frmMain::SwitchAutoMode(std::int32_t mode, QAction* item) {
@@ -58,6 +62,7 @@ void frmMain::SwitchAutoMode(std::int32_t mode, QAction* item) {
     if (AutoMode == mode) {
         AutoMode = 0;
         tmrAuto.stop();
+        NameCells(); // fast play left the cells' names behind the board
         return;
     }
     AutoMode = mode;

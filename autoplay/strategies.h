@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Korvex developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The auto-player's choice of direction, free of any window. Each strategy is data: the
 // order in which it tries the directions for each place in its cycle, and its place in the
 // cycle after each direction played. One walk over that data serves all three.

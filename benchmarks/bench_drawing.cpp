@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Korvex developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Drawing and ticks on the real window, offscreen: DrawBoard with no cell changed and with all
 // sixteen changed, and whole auto-play ticks (strategy and redraw), each timed one by one for
 // the median and the 99th percentile. The repaint that Qt runs afterwards on the event loop

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Korvex developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The strategy league: each auto-player plays many whole games from a fixed seed, headless,
 // through the rule and strategy code of the window. Writes the league tables (for
 // BENCHMARKS.md, and with --table FILE alone for the README).

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Korvex developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Sustained pace: the real window on the real event loop with "Скорость - Очень быстро" and
 // a strategy switched on, for a fixed wall-clock time per strategy. Counts ticks and moves
 // and the process's CPU time over that span. When a game ends, the strategy's item is clicked

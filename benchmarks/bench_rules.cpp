@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Korvex developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The rules at full speed, without a window: one auto-play evaluation (four can-slide tests
 // and four previews) and one whole legal move (slide, merge, slide, spawn), on positions taken
 // from real auto-played games.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Korvex developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Start-up and memory: starts the game and the empty-window floor as fresh processes, many
 // times in turn, and takes from each the time from just before the process is started to its
 // first drawn frame (reported by the probe linked into both) and its peak resident memory.

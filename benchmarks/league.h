@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Korvex developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The auto-player without a window: whole games played through the same rule and strategy
 // calls the window makes, in the same order, so a league run and a window fed the same seed
 // play the same game move for move.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Korvex developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // What every benchmark program hands back to scripts/bench: a Markdown section of figures
 // and one line per goal (name, target, measured, met, and the command whose profile explains
 // a miss). Both go to files named on the command line, or to standard output without them.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Korvex developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Linked into a program beside its unchanged main(): notes when the program's libraries are
 // loaded, when the application object exists, and when the first frame of its main window
 // is drawn, prints the three CLOCK_MONOTONIC times on standard output and quits. The

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Korvex developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The league plays the window's games: the same seed gives the same game, move for move, in
 // the headless league and in the real window driven tick by tick. Also the figures the
 // benchmark tables are made of.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Korvex developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Setting up the real window for a benchmark: offscreen, with a lock directory of its own so
 // a running game is never disturbed, shown and exposed before anything is timed.
 #pragma once

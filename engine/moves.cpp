@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Korvex developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The window's moves: the sixteen named rule operations, the move sequence shared by the
 // arrow keys and the auto-player, and the key handler.
 #include "app/frmmain.h"
@@ -72,9 +75,6 @@ void frmMain::Form_KeyDown(int KeyCode, int /*Shift*/) {
         close(); // unloading ends the program
         return;
     }
-    if (GameOver == 1) {
-        return;
-    }
     int direction = -1;
     switch (KeyCode) {
     case VkUp:
@@ -92,8 +92,18 @@ void frmMain::Form_KeyDown(int KeyCode, int /*Shift*/) {
     default:
         break;
     }
-    if (direction >= 0 && MoveIsLegal(direction)) {
+    if (GameOver == 1) {
+        if (direction >= 0) {
+            SpeakMove(false);
+        }
+        return;
+    }
+    const bool moved = direction >= 0 && MoveIsLegal(direction);
+    if (moved) {
         PlayMove(direction);
     }
     DrawBoard();
+    if (direction >= 0) {
+        SpeakMove(moved);
+    }
 }

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Korvex developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The game's one source of chance: uniform single-precision values in [0, 1).
 #pragma once
 

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Korvex developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The rules of the board, free of any window: moving, merging, previewing and
 // choosing where a new tile goes. The window's named procedures and the headless
 // auto-play league both call into these, so the rules exist exactly once.

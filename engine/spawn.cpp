@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Korvex developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Placing new tiles, the spawn marks, and the two options that force a new tile's value.
 #include "app/frmmain.h"
 

@@ -226,10 +226,11 @@ struct GameOnDisplay {
     }
 };
 
-// Starts `program` in `on`; false, with the test failed or skipped, when it did not come up
-// with a single window. Without Xvfb or xdotool the test is skipped, except under CI, where
-// scripts/setup installs both and their absence means the set-up was lost.
-inline bool startOnDisplay(GameOnDisplay& on, const QString& program, const char* file, int line) {
+// Starts `program` with `args` in `on`; false, with the test failed or skipped, when it did not
+// come up with a single window. Without Xvfb or xdotool the test is skipped, except under CI,
+// where scripts/setup installs both and their absence means the set-up was lost.
+inline bool startOnDisplay(GameOnDisplay& on, const QString& program, const char* file, int line,
+                           const QStringList& args = {}) {
     if (QStandardPaths::findExecutable(QStringLiteral("Xvfb")).isEmpty() ||
         QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty()) {
         if (qEnvironmentVariableIsSet("CI")) {
@@ -243,21 +244,32 @@ inline bool startOnDisplay(GameOnDisplay& on, const QString& program, const char
     if (failed.isEmpty()) {
         on.Where.Env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
         on.Where.Env.insert(QStringLiteral("DISPLAY"), on.Display.name());
-        on.Game = on.Started.start(program, {}, on.Where.Env);
+        on.Game = on.Started.start(program, args, on.Where.Env);
         failed = startsAndRuns(on.Game, on.Where.runtimeLock());
     }
     QByteArray found;
     if (failed.isEmpty()) {
         const bool searched = on.xdotool({QStringLiteral("search"), QStringLiteral("--sync"),
                                           QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
-                                          QStringLiteral("^Игра Korvex$")},
+                                          QStringLiteral("Korvex")},
                                          &found);
-        const QList<QByteArray> windows = found.trimmed().split('\n');
-        if (!searched || windows.size() != 1 || windows[0].isEmpty()) {
+        // The caption as the window gives it in UTF-8, whatever the locale: without one the
+        // legacy name, which is all that xdotool search matches, cannot carry the Cyrillic.
+        QStringList windows;
+        for (const QByteArray& id : found.trimmed().split('\n')) {
+            QByteArray name;
+            if (!id.isEmpty() &&
+                on.xdotool({QStringLiteral("getwindowname"), QString::fromLatin1(id)}, &name) &&
+                name.trimmed() == QStringLiteral("Игра Korvex").toUtf8()) {
+                windows << QString::fromLatin1(id);
+            }
+        }
+        if (!searched || windows.size() != 1) {
             failed =
                 QStringLiteral("no single window \"Игра Korvex\": ") + QString::fromLatin1(found);
+        } else {
+            on.Window = windows[0];
         }
-        on.Window = QString::fromLatin1(windows[0]);
     }
     if (!failed.isEmpty()) {
         QTest::qFail(qPrintable(failed), file, line);

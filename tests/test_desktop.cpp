@@ -4,6 +4,7 @@
 // The desktop integration: the desktop entry and the AppStream metainfo pass the freedesktop
 // validators, agree with each other and with the program, and an install lays out exactly
 // the files listed in install-files.txt, with the icons the program itself draws.
+#include "app/frmmain.h"
 #include "testsupport.h"
 #include "ui/icon.h"
 
@@ -24,10 +25,6 @@ namespace {
 
 const QString kAppId = QStringLiteral("org.korvex.Korvex");
 const QString kSourceDir = QStringLiteral(KORVEX_SOURCE_DIR);
-
-// A validator's errors, warnings and infos; only pedantic notes (the capitals of the id) pass.
-const QRegularExpression kIssue(QStringLiteral("^\\s*[EWI]: "),
-                                QRegularExpression::MultilineOption);
 
 QString resource(const QString& name) {
     return kSourceDir + QStringLiteral("/resources/") + name;
@@ -87,6 +84,21 @@ QMultiMap<QString, QString> metainfo(const QString& path) {
     return xml.hasError() ? QMultiMap<QString, QString>{} : values;
 }
 
+// What appstreamcli reports: errors, warnings and infos alike. Pedantic notes (the capitals of
+// the id) pass, and so does the one element Debian 12's appstream 0.16 does not know yet:
+// <developer>, of AppStream 1.0, which the metainfo carries beside the older <developer_name>.
+QStringList appstreamFindings(const QString& output) {
+    static const QRegularExpression finding(QStringLiteral("^\\s*[EWI]: "));
+    static const QRegularExpression newer(QStringLiteral(": unknown-tag developer$"));
+    QStringList found;
+    for (const QString& line : output.split(QLatin1Char('\n'))) {
+        if (line.contains(finding) && !line.contains(newer)) {
+            found << line;
+        }
+    }
+    return found;
+}
+
 QStringList expectedInstall() {
     QStringList files;
     QFile file(QStringLiteral(KORVEX_SOURCE_DIR "/tests/install-files.txt"));
@@ -144,7 +156,7 @@ private slots:
                 {QStringLiteral("validate"), QStringLiteral("--no-net"),
                  QStringLiteral("--no-color"), resource(kAppId + QStringLiteral(".metainfo.xml"))});
         QVERIFY2(check.ok, qPrintable(check.what()));
-        QVERIFY2(!check.what().contains(kIssue), qPrintable(check.what()));
+        QVERIFY2(appstreamFindings(check.what()).isEmpty(), qPrintable(check.what()));
     }
 
     // The desktop entry starts the installed program by name, under the id the program
@@ -185,6 +197,34 @@ private slots:
                     .contains(QStringLiteral("ru")));
         QCOMPARE(info.value(QStringLiteral("component/content_rating@type")),
                  QStringLiteral("oars-1.1"));
+        QVERIFY(!info.value(QStringLiteral("component/developer@id")).isEmpty());
+        QCOMPARE(info.value(QStringLiteral("component/developer/name")),
+                 info.value(QStringLiteral("component/developer_name")));
+
+        // The licence is the one the installed copyright names for the whole program.
+        QCOMPARE(info.value(QStringLiteral("component/project_license")),
+                 QStringLiteral("GPL-3.0-or-later"));
+        QFile copyright(resource(QStringLiteral("copyright")));
+        QVERIFY(copyright.open(QIODevice::ReadOnly | QIODevice::Text));
+        const QString dep5 = QString::fromUtf8(copyright.readAll());
+        QVERIFY(dep5.startsWith(QStringLiteral(
+            "Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/\n")));
+        static const QRegularExpression wholeProgram(
+            QStringLiteral("\n\nFiles: \\*\n(?:[A-Za-z-]+:.*\n)*License: GPL-3.0-or-later\n"));
+        QVERIFY2(dep5.contains(wholeProgram), qPrintable(dep5));
+
+        // The display it asks for holds the window as it is built, with room for a title bar.
+        frmMain window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        const QSize outer = window.frameGeometry().size();
+        const int needed = info.value(QStringLiteral("component/requires/display_length")).toInt();
+        const QString sizes = QStringLiteral("window %1x%2, display_length %3")
+                                  .arg(outer.width())
+                                  .arg(outer.height())
+                                  .arg(needed);
+        QVERIFY2(needed - qMax(outer.width(), outer.height()) >= 30, qPrintable(sizes));
+        QVERIFY2(needed - qMax(outer.width(), outer.height()) <= 60, qPrintable(sizes));
         // The first release listed is the newest.
         QCOMPARE(info.values(QStringLiteral("component/releases/release@version")).constLast(),
                  QStringLiteral(KORVEX_VERSION));
@@ -215,7 +255,7 @@ private slots:
                 {QStringLiteral("validate-tree"), QStringLiteral("--no-net"),
                  QStringLiteral("--no-color"), root.path()});
         QVERIFY2(check.ok, qPrintable(check.what()));
-        QVERIFY2(!check.what().contains(kIssue), qPrintable(check.what()));
+        QVERIFY2(appstreamFindings(check.what()).isEmpty(), qPrintable(check.what()));
         QVERIFY2(check.what().contains(kAppId + QStringLiteral(".metainfo.xml")),
                  qPrintable(check.what()));
     }

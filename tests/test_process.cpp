@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QProcess>
+#include <QRect>
 #include <QTest>
 
 #include <algorithm>
@@ -24,6 +25,13 @@ const QString kGame = QStringLiteral(KORVEX_BINARY);
 #ifdef KORVEX_HAVE_XLIB
 // What a window manager does for the close box: a WM_DELETE_WINDOW request to the window.
 bool requestClose(const QString& display, unsigned long window);
+// Where a window is on the screen, and its pixels outside the board: the menu bar and the score
+// line, which do not depend on the tiles. Empty when the window cannot be seen.
+struct WindowShot {
+    QRect Geometry;
+    QByteArray Pixels;
+};
+std::optional<WindowShot> shootWindow(const QString& display, unsigned long window);
 // Counts the top-level windows mapped on a display from its creation on.
 class MapCounter {
 public:
@@ -45,8 +53,14 @@ private:
 class TestProcess : public QObject {
     Q_OBJECT
 
+#ifdef KORVEX_HAVE_XLIB
+    std::optional<WindowShot> Plain; // the window of a copy started without arguments
+#endif
+
 private slots:
-    void initTestCase() { QVERIFY2(QFileInfo(kGame).isExecutable(), qPrintable(kGame)); }
+    void initTestCase() {
+        QVERIFY2(QFileInfo(kGame).isExecutable(), qPrintable(kGame));
+    }
 
     void secondCopyLeavesAndFirstGoesOn() {
         Surroundings where;
@@ -178,6 +192,72 @@ private slots:
 #endif
     }
 
+    // The game takes no command line, not even Qt's own options: whatever it is given, it shows
+    // the same window in the same place as without arguments (the pixels outside the board
+    // alike), reads none of the files named, a second copy still leaves without a word, and the
+    // close box ends it as usual. "%pipe" stands for a named pipe: opening it would hang.
+    void argumentsChangeNothing_data() {
+        QTest::addColumn<QStringList>("args");
+        QTest::newRow("-platform offscreen") << QStringList{"-platform", "offscreen"};
+        QTest::newRow("-platform nonexistent") << QStringList{"-platform", "nonexistent"};
+        QTest::newRow("-display") << QStringList{"-display", ":12345"};
+        QTest::newRow("-style Windows") << QStringList{"-style", "Windows"};
+        QTest::newRow("-stylesheet FILE") << QStringList{"-stylesheet", "%pipe"};
+        QTest::newRow("-geometry") << QStringList{"-geometry", "200x100+10+10"};
+        QTest::newRow("-qwindowicon FILE") << QStringList{"-qwindowicon", "%pipe"};
+        QTest::newRow("-qwindowtitle") << QStringList{"-qwindowtitle", "Другое окно"};
+        QTest::newRow("-reverse") << QStringList{"-reverse"};
+        QTest::newRow("-session") << QStringList{"-session", "korvex-1"};
+        QTest::newRow("--help") << QStringList{"--help"};
+        QTest::newRow("stray words") << QStringList{"board.txt", "--", "-x", ""};
+    }
+
+    void argumentsChangeNothing() {
+#ifndef KORVEX_HAVE_XLIB
+        QSKIP("built without Xlib");
+#else
+        QFETCH(QStringList, args);
+        if (!Plain) {
+            // What the game shows when started the usual way, without arguments.
+            GameOnDisplay plain;
+            if (!startOnDisplay(plain, kGame, __FILE__, __LINE__)) {
+                return;
+            }
+            Plain = shootWindow(plain.Display.name(), plain.Window.toULong());
+            QVERIFY(Plain && !Plain->Pixels.isEmpty());
+        }
+
+        GameOnDisplay on;
+        const QString pipe = on.Where.Root.filePath(QStringLiteral("style.qss"));
+        QVERIFY(::mkfifo(native(pipe).constData(), 0600) == 0);
+        args.replaceInStrings(QStringLiteral("%pipe"), pipe);
+        if (!startOnDisplay(on, kGame, __FILE__, __LINE__, args)) {
+            return;
+        }
+        std::optional<WindowShot> shot;
+        const bool alike = QTest::qWaitFor(
+            [&] {
+                shot = shootWindow(on.Display.name(), on.Window.toULong());
+                return shot && shot->Geometry == Plain->Geometry && shot->Pixels == Plain->Pixels;
+            },
+            kGenerousMs);
+        QVERIFY(shot);
+        QCOMPARE(shot->Geometry, Plain->Geometry);
+        QVERIFY2(alike, "the window looks different");
+
+        MapCounter maps(on.Display.name());
+        QVERIFY(maps.valid());
+        const QString left = leftSilently(on.Started.start(kGame, args, on.Where.Env));
+        QVERIFY2(left.isEmpty(), qPrintable(left));
+        QCOMPARE(maps.count(), 0);
+
+        QVERIFY(requestClose(on.Display.name(), on.Window.toULong()));
+        QVERIFY2(on.Game->waitForFinished(kGenerousMs), qPrintable(describe(on.Game)));
+        QCOMPARE(on.Game->exitStatus(), QProcess::NormalExit);
+        QCOMPARE(on.Game->exitCode(), 0);
+#endif
+    }
+
     // Where the runtime directory cannot hold the lock, the game still starts and runs, keeps
     // the lock in a directory private to the user, says where in one line, and two copies
     // still never run at once. A missing number font or a scaled display change nothing.
@@ -255,11 +335,9 @@ private slots:
             QVERIFY(makeNobodysDir(lockDir));
             lockDir = where.Home + QStringLiteral("/.cache/korvex");
         } else if (situation == QLatin1String("no number font")) {
-            if (!QFileInfo(kDejaVuDir).isDir()) {
-                QSKIP("no DejaVu fonts to fall back on");
-            }
-            const QString conf = writeFontConfigWithoutCarlito(where.Root.path());
-            QVERIFY(!conf.isEmpty());
+            QString failure;
+            const QString conf = writeFontConfig(where.Root.path(), kDejaVuSansFiles, &failure);
+            QVERIFY2(!conf.isEmpty(), qPrintable(failure));
             where.Env.insert(QStringLiteral("FONTCONFIG_FILE"), conf);
             fallsBack = false;
             lockDir = where.Runtime;
@@ -312,6 +390,7 @@ QTEST_MAIN(TestProcess)
 #ifdef KORVEX_HAVE_XLIB
 // Xlib's macros (None, Bool, Status, ...) clash with Qt's names, so it comes in last.
 #include <X11/Xlib.h>
+#include <X11/Xutil.h>
 
 namespace {
 
@@ -331,6 +410,40 @@ bool requestClose(const QString& display, unsigned long window) {
     XSync(dpy, False);
     XCloseDisplay(dpy);
     return sent;
+}
+
+std::optional<WindowShot> shootWindow(const QString& display, unsigned long window) {
+    Display* dpy = XOpenDisplay(display.toLatin1().constData());
+    if (dpy == nullptr) {
+        return std::nullopt;
+    }
+    std::optional<WindowShot> shot;
+    XWindowAttributes attributes{};
+    int x = 0;
+    int y = 0;
+    Window child = 0;
+    if (XGetWindowAttributes(dpy, window, &attributes) != 0 && attributes.map_state == IsViewable &&
+        XTranslateCoordinates(dpy, window, DefaultRootWindow(dpy), 0, 0, &x, &y, &child) != 0) {
+        if (XImage* image = XGetImage(dpy, window, 0, 0, attributes.width, attributes.height,
+                                      AllPlanes, ZPixmap)) {
+            shot.emplace();
+            shot->Geometry = QRect(x, y, attributes.width, attributes.height);
+            // The client area is the bottom 335 px; its board takes rows 6 to 312 of it.
+            const int client = attributes.height - 335;
+            for (int row = 0; row < attributes.height; ++row) {
+                if (row >= client + 6 && row < client + 313) {
+                    continue;
+                }
+                for (int column = 0; column < attributes.width; ++column) {
+                    const auto pixel = static_cast<quint32>(XGetPixel(image, column, row));
+                    shot->Pixels.append(reinterpret_cast<const char*>(&pixel), sizeof pixel);
+                }
+            }
+            XDestroyImage(image);
+        }
+    }
+    XCloseDisplay(dpy);
+    return shot;
 }
 
 MapCounter::MapCounter(const QString& display) {

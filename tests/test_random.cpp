@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Korvex developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The random source: every draw lies in [0, 1), even at the generator's extremes, and a seed
 // fixes the whole sequence.
 #include "engine/random.h"

@@ -7,10 +7,12 @@
 #pragma once
 
 #include <QByteArray>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QStringList>
 #include <QTemporaryDir>
 
 #include <pwd.h>
@@ -112,20 +114,39 @@ inline QString notPrivate(const QString& path, uid_t owner = geteuid()) {
     return {};
 }
 
-inline const QString kDejaVuDir = QStringLiteral("/usr/share/fonts/truetype/dejavu");
+// The faces the tests build private font configurations from; scripts/setup installs both.
+inline const QStringList kDejaVuSansFiles{
+    QStringLiteral("/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf"),
+    QStringLiteral("/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf")};
+inline const QStringList kCarlitoFiles{
+    QStringLiteral("/usr/share/fonts/truetype/crosextra/Carlito-Regular.ttf"),
+    QStringLiteral("/usr/share/fonts/truetype/crosextra/Carlito-Bold.ttf")};
 
-// Writes into `dir` a font configuration that knows only the DejaVu fonts, so the number
-// font is missing; returns its path for FONTCONFIG_FILE, empty when it cannot.
-inline QString writeFontConfigWithoutCarlito(const QString& dir) {
+// Writes into `dir` a font configuration that knows only `files`, without the system's rules,
+// and returns its path for FONTCONFIG_FILE; empty, with `failure` saying why, when it cannot.
+inline QString writeFontConfig(const QString& dir, const QStringList& files, QString* failure) {
+    const QString fonts = dir + QStringLiteral("/fonts");
+    if (!QDir().mkpath(fonts)) {
+        *failure = QStringLiteral("cannot make ") + fonts;
+        return {};
+    }
+    for (const QString& file : files) {
+        if (!QFileInfo::exists(file)) {
+            *failure = file + QStringLiteral(" is missing: run scripts/setup");
+            return {};
+        }
+        QFile::link(file, fonts + QLatin1Char('/') + QFileInfo(file).fileName());
+    }
     QFile conf(dir + QStringLiteral("/fonts.conf"));
-    if (!QFileInfo(kDejaVuDir).isDir() || !conf.open(QIODevice::WriteOnly)) {
+    if (!conf.open(QIODevice::WriteOnly)) {
+        *failure = QStringLiteral("cannot write ") + conf.fileName();
         return {};
     }
     conf.write(QStringLiteral("<?xml version=\"1.0\"?>\n"
                               "<!DOCTYPE fontconfig SYSTEM \"urn:fontconfig:fonts.dtd\">\n"
                               "<fontconfig>\n  <dir>%1</dir>\n  <cachedir>%2</cachedir>\n"
                               "</fontconfig>\n")
-                   .arg(kDejaVuDir, dir + QStringLiteral("/fc-cache"))
+                   .arg(fonts, dir + QStringLiteral("/fc-cache"))
                    .toUtf8());
     return conf.fileName();
 }

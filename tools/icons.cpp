@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Korvex developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Writes the game's icon as PNGs in the hicolor theme's layout, from the same drawing as the
 // window's own icon, so the launcher and the window never show two designs.
 //   korvex-icons OUTPUT_DIR ICON_NAME SIZE...

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Korvex developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Renders the real window offscreen to a PNG: the showcase of every tile (with the spawn mark
 // on one cell), or a fresh game. Used for the README and to look at the layout.
 //   korvex-screenshot OUTPUT.png [showcase|newgame] [SCALE]

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Korvex developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Bringing the labels into line with the game state, and booking the last move's points.
 #include "ui/drawboard.h"
 #include "app/frmmain.h"

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Korvex developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The game's icon, drawn in code so every size is sharp: four tiles on the board's grey.
 #pragma once
 

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Korvex developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Translation of Qt's key codes into the virtual-key codes the game's key handler reads.
 #pragma once
 

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Korvex developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // A label seen through the four properties the game reads and writes: Caption, BackColor,
 // ForeColor and BorderStyle. Reading returns what was last written, so the drawing code can
 // compare before it writes and leave unchanged labels alone.

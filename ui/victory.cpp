@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Korvex developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The victory preview: a showcase of every tile from 2 to 16384, ready to play on from.
 #include "app/frmmain.h"
 
@@ -19,4 +22,5 @@ void frmMain::mnuWin_Click() {
     lblFon[1]->SetBorderStyle(1);
     Board = kShowcase;
     DrawBoard();
+    SpeakBoard(QStringLiteral("Подсмотреть победу"));
 }

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Korvex developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Building the window as it is created: the board's labels, the score line, the menu tree
 // and the timer, and the wiring of window events to the game's procedures.
 #include "app/frmmain.h"
@@ -10,11 +13,14 @@
 #include <QFontDatabase>
 #include <QFontInfo>
 #include <QFontMetrics>
+#include <QImage>
 #include <QKeyEvent>
 #include <QLayout>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPainter>
 #include <QProxyStyle>
+#include <QtMath>
 
 namespace {
 
@@ -38,12 +44,49 @@ constexpr int kNumberOffsetX = -90; // number label relative to its cell
 constexpr int kNumberOffsetY = 270;
 constexpr QRect kScoreRect{px(90), px(4770), px(3450), px(195)};
 
-// The widest number the board can show must fit its label whatever font we end up with.
+// The widest number the board can show must fit its cell whatever font we end up with.
 constexpr const char* kWidestNumber = "16384";
 
-// The number font: Carlito, metric-compatible with the font the board was designed for. If it
-// is missing, a bold sans-serif of the same pixel height, narrowed until five digits fit.
-QFont numberFont(int labelWidth) {
+// The columns, in device pixels, that text paints in a number label: drawn as the label draws
+// it (centred, from the top) in black on white, so every shade of antialiasing counts.
+QPair<int, int> inkColumns(const QFont& font, const QString& text, qreal ratio) {
+    const QSize label(px(kNumberWidth), px(kNumberHeight));
+    QImage image(label * ratio, QImage::Format_RGB32);
+    image.setDevicePixelRatio(ratio);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    painter.setFont(font);
+    painter.setPen(Qt::black);
+    painter.drawText(QRect(QPoint(), label), Qt::AlignHCenter | Qt::AlignTop, text);
+    painter.end();
+    int left = image.width();
+    int right = -1;
+    for (int y = 0; y < image.height(); ++y) {
+        const auto* line = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+        for (int x = 0; x < image.width(); ++x) {
+            if ((line[x] & 0xFFFFFFu) != 0xFFFFFFu) {
+                left = qMin(left, x);
+                right = qMax(right, x);
+            }
+        }
+    }
+    return {left, right};
+}
+
+// True when the widest number leaves at least one pixel of its cell clear on either side.
+bool fitsCell(const QFont& font, qreal ratio) {
+    const auto [left, right] = inkColumns(font, QLatin1String(kWidestNumber), ratio);
+    const int cellLeft = px(-kNumberOffsetX); // the cell within its number label
+    const int cellRight = cellLeft + px(kCellSize);
+    return left >= qCeil((cellLeft + 1) * ratio) && right < qFloor((cellRight - 1) * ratio);
+}
+
+// The number font: Carlito, metric-compatible with the font the board was designed for, or
+// else whatever bold sans-serif there is, at the same pixel height. Faces differ in width, so
+// the face is narrowed (Qt synthesises the stretch where no condensed cut exists) until the
+// widest number, as it is really painted, sits inside its cell with a pixel to spare; it is
+// never made shorter.
+QFont numberFont(qreal ratio) {
     QFont font(QStringLiteral("Carlito"));
     font.setPixelSize(px(435)); // 29 px
     font.setWeight(QFont::Bold);
@@ -55,10 +98,8 @@ QFont numberFont(int labelWidth) {
                           QStringLiteral("DejaVu Sans Condensed"), QStringLiteral("sans-serif")});
         font.setStyleHint(QFont::SansSerif);
     }
-    for (int stretch = 100; stretch > 50 && QFontMetrics(font).horizontalAdvance(
-                                                QLatin1String(kWidestNumber)) > labelWidth;
-         stretch -= 5) {
-        font.setStretch(stretch - 5);
+    for (int stretch = 100; stretch > 50 && !fitsCell(font, ratio); --stretch) {
+        font.setStretch(stretch - 1);
     }
     return font;
 }
@@ -111,7 +152,7 @@ void frmMain::CreateControls() {
         fon->setFrameShadow(QFrame::Plain);
         lblFon[k] = fon;
     }
-    const QFont numbers = numberFont(px(kNumberWidth));
+    const QFont numbers = numberFont(devicePixelRatio());
     for (int k = 0; k < korvex::kCells; ++k) {
         const QRect cell = lblFon[k]->geometry();
         auto* num = new Label(client, kWhite, false);
@@ -203,6 +244,14 @@ void frmMain::CreateMenus() {
                      &frmMain::mnuWin_Click);
 
     mnuSpeed700->setChecked(true);
+}
+
+// Orca reads the window's name when it becomes active; the score line follows it.
+void frmMain::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange) {
+        SpeakFocus();
+    }
 }
 
 void frmMain::keyPressEvent(QKeyEvent* event) {

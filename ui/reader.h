@@ -1,0 +1,65 @@
+// SPDX-FileCopyrightText: 2026 Korvex developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
+// What a screen reader hears: the texts told about the board, and the announcer that gets
+// them to the reader.
+#pragma once
+
+#include "engine/rules.h"
+
+#include <QObject>
+#include <QString>
+
+#include <array>
+#include <cstdint>
+
+class QWidget;
+
+namespace korvex {
+
+// A cell's accessible name: its place, its value or that it is empty, and whether it holds
+// the new tile ("Ряд 1, столбец 2: 4, новая").
+QString cellText(int index, std::int32_t value, bool isNew);
+
+// A tile and its place ("2: ряд 1, столбец 3").
+QString tileText(int index, std::int32_t value);
+
+// The whole board, row by row ("Ряд 1: пусто, 2, 4, 4. Ряд 2: пусто. ...").
+QString boardText(const Cells& cells);
+
+// Milliseconds on a steady clock.
+std::int64_t steadyMilliseconds();
+
+// Gets short texts to the reader through two hidden objects that take the reader's focus in
+// turn: Orca reads an object when it gains that focus, but not when it gets it a second time,
+// and it reads no change of a name. Neither object ever takes the keyboard focus.
+class Announcer : public QObject {
+public:
+    // The objects are children of board, so the reader finds them inside the window.
+    explicit Announcer(QWidget* board);
+
+    // Only the last text of an event is told, once the event is handled: a command that runs
+    // another one (the victory preview starts a new game) is heard once, and after the
+    // window's own focus change, which Qt reports while the event runs.
+    void say(const QString& text, std::int64_t now);
+
+    // When the last text was given, on the clock say() was given.
+    std::int64_t saidAt() const { return SaidAt; }
+
+    // The object that took the reader's focus with the last text told; null before the first.
+    QWidget* voice() const { return Told > 0 ? Voices[1 - Next] : nullptr; }
+
+    // How many texts have been told; lets tests see that fast auto-play keeps quiet.
+    quint64 told() const { return Told; }
+
+private:
+    void tell();
+
+    std::array<QWidget*, 2> Voices{};
+    std::size_t Next = 0;
+    QString Pending;
+    std::int64_t SaidAt;
+    quint64 Told = 0;
+};
+
+} // namespace korvex
