@@ -3,7 +3,7 @@
 
 // The surroundings the tests set up: a private runtime directory per test process, so runs in
 // parallel never meet each other's single-instance lock; directories with a given mode or
-// owner; a font configuration without the number font; and running a helper program.
+// owner; font configurations that know only the faces given; and running a helper program.
 #pragma once
 
 #include <QByteArray>
@@ -135,7 +135,10 @@ inline QString writeFontConfig(const QString& dir, const QStringList& files, QSt
             *failure = file + QStringLiteral(" is missing: run scripts/setup");
             return {};
         }
-        QFile::link(file, fonts + QLatin1Char('/') + QFileInfo(file).fileName());
+        if (!QFile::link(file, fonts + QLatin1Char('/') + QFileInfo(file).fileName())) {
+            *failure = QStringLiteral("cannot link ") + file;
+            return {};
+        }
     }
     QFile conf(dir + QStringLiteral("/fonts.conf"));
     if (!conf.open(QIODevice::WriteOnly)) {
