@@ -66,7 +66,7 @@ void LegalMove(benchmark::State& state) {
     for (auto _ : state) {
         Cells board = p[i].board; // a 64-byte copy, a few cycles of the figure
         std::int32_t points = applyMove(board, p[i].direction);
-        const Spawned spawned = spawnTile(board, random, TileRule::Random);
+        Spawned spawned = spawnTile(board, random, TileRule::Random);
         benchmark::DoNotOptimize(points);
         benchmark::DoNotOptimize(spawned);
         benchmark::DoNotOptimize(board);

@@ -75,6 +75,10 @@ struct Surroundings {
             Env.remove(QString::fromLatin1(name));
         }
         Env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        // A desktop's UTF-8 locale, whatever the test runs under: in plain C, Qt 6.8 says on
+        // stderr that it switched to C.UTF-8 before the game runs, and a copy that leaves must
+        // leave without a word.
+        Env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
         Env.insert(QStringLiteral("XDG_RUNTIME_DIR"), Runtime);
         Env.insert(QStringLiteral("TMPDIR"), Tmp);
         Env.insert(QStringLiteral("HOME"), Home);

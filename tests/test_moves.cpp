@@ -195,7 +195,7 @@ void TestMoves::keyThatMovesNothingDropsTheGain() {
     frmMain w;
     QVERIFY(start(w));
     w.show();
-    QApplication::setActiveWindow(&w);
+    w.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&w));
     w.mnuOnly2_Click();
     // Left merges the 4s, and the new 2 fills the only gap: after that nothing can move.
@@ -323,13 +323,15 @@ void TestMoves::escapeClosesTheWindow() {
     if (stuck) {
         setBoard(w, kDistinct);
     }
+    // Shown before the auto-player starts, so that no tick of the real timer falls due while
+    // the test waits for the window.
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
     if (autoPlay) {
         w.mnuAuto2_Click();
         QVERIFY(w.tmrAuto.isActive());
     }
     w.GameOver = gameOver ? 1 : 0;
-    w.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&w));
     QVERIFY(!w.Unloaded());
     const Cells board = w.Board;
     QTest::keyClick(&w, Qt::Key_Escape);

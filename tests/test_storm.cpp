@@ -882,7 +882,7 @@ private slots:
         // The game's chance comes from the seed too, so a seed replays the whole run.
         QVERIFY(start(w, static_cast<std::uint32_t>(seed ^ (seed >> 32))));
         w.show();
-        QApplication::setActiveWindow(&w);
+        w.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&w));
 
         Storm storm(w, seed);
