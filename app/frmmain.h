@@ -22,6 +22,7 @@
 #include <cstdint>
 #include <functional>
 
+class QAccessibleEvent;
 class QAction;
 namespace korvex {
 class Announcer;
@@ -122,11 +123,14 @@ public:
     void SpeakBoard(const QString& Title); // a new game or the victory preview: the board
     void NameCells();                      // the cells' accessible names follow the board
     korvex::Announcer* Reader = nullptr;   // made the first time a screen reader listens
-    // Whether assistive technology listens (Qt's QAccessible::isActive() unless set), and
-    // milliseconds on a steady clock, which pace the texts of auto-play. Tests set both: Qt
-    // cannot switch accessibility on for the offscreen platform they run on.
+    // Whether assistive technology listens (Qt's QAccessible::isActive() unless set),
+    // milliseconds on a steady clock, which pace the texts of auto-play, and where the texts'
+    // accessibility events go (QAccessible::updateAccessibility unless set). Tests set all
+    // three: Qt cannot switch accessibility on for the offscreen platform they run on, and
+    // drops every event there.
     std::function<bool()> ReaderActive;
     std::function<std::int64_t()> ReaderClock;
+    std::function<void(QAccessibleEvent*)> ReaderDeliver;
 
 protected:
     void changeEvent(QEvent* event) override;

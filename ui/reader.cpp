@@ -8,11 +8,13 @@
 #include "app/frmmain.h"
 
 #include <QAccessible>
+#include <QAccessibleEvent>
 #include <QApplication>
 #include <QWidget>
 
 #include <chrono>
 #include <limits>
+#include <utility>
 
 namespace korvex {
 
@@ -67,8 +69,10 @@ std::int64_t steadyMilliseconds() {
         .count();
 }
 
-Announcer::Announcer(QWidget* board)
-    : QObject(board), SaidAt(std::numeric_limits<std::int64_t>::min() / 2) {
+Announcer::Announcer(QWidget* board, Deliver deliver)
+    : QObject(board), Board(board), Send(std::move(deliver)),
+      SaidAt(std::numeric_limits<std::int64_t>::min() / 2) {
+#if QT_VERSION < QT_VERSION_CHECK(6, 8, 0)
     for (QWidget*& voice : Voices) {
         voice = new QWidget(board); // created after the window is shown, so never shown itself
         voice->setFocusPolicy(Qt::NoFocus);
@@ -76,6 +80,7 @@ Announcer::Announcer(QWidget* board)
         voice->setGeometry(0, 0, 0, 0); // two objects in one place with one name are one to Orca
         voice->hide();
     }
+#endif
 }
 
 void Announcer::say(const QString& text, std::int64_t now) {
@@ -88,13 +93,21 @@ void Announcer::say(const QString& text, std::int64_t now) {
 }
 
 void Announcer::tell() {
+    ++Told;
+#if QT_VERSION >= QT_VERSION_CHECK(6, 8, 0)
+    // Assertive, as the focus change of older Qt was: a new text replaces one still being
+    // spoken, so the reader keeps up with the keys instead of reading out a backlog.
+    QAccessibleAnnouncementEvent announcement(Board, Pending);
+    announcement.setPoliteness(QAccessible::AnnouncementPoliteness::Assertive);
+    Send(&announcement);
+#else
     QWidget* voice = Voices[Next];
     Next = 1 - Next;
-    ++Told;
     voice->setAccessibleName(Pending);
-    Pending.clear();
     QAccessibleEvent focus(voice, QAccessible::Focus);
-    QAccessible::updateAccessibility(&focus);
+    Send(&focus);
+#endif
+    Pending.clear();
 }
 
 } // namespace korvex
@@ -108,7 +121,8 @@ bool frmMain::Listening() const {
 
 void frmMain::Say(const QString& Text, std::int64_t Now) {
     if (Reader == nullptr) {
-        Reader = new korvex::Announcer(centralWidget());
+        Reader = new korvex::Announcer(
+            centralWidget(), ReaderDeliver ? ReaderDeliver : &QAccessible::updateAccessibility);
     }
     Reader->say(Text, Now);
 }

@@ -9,10 +9,13 @@
 
 #include <QObject>
 #include <QString>
+#include <QtGlobal>
 
 #include <array>
 #include <cstdint>
+#include <functional>
 
+class QAccessibleEvent;
 class QWidget;
 
 namespace korvex {
@@ -30,13 +33,20 @@ QString boardText(const Cells& cells);
 // Milliseconds on a steady clock.
 std::int64_t steadyMilliseconds();
 
-// Gets short texts to the reader through two hidden objects that take the reader's focus in
-// turn: Orca reads an object when it gains that focus, but not when it gets it a second time,
-// and it reads no change of a name. Neither object ever takes the keyboard focus.
+// Gets short texts to the reader. Qt 6.8 and later ask the reader to speak a text with an
+// announcement, the platform's own channel. Older Qt has none, so there two hidden objects take
+// the reader's focus in turn: Orca reads an object when it gains that focus, but not when it
+// gets it a second time, and it reads no change of a name. Neither object ever takes the
+// keyboard focus.
 class Announcer : public QObject {
 public:
-    // The objects are children of board, so the reader finds them inside the window.
-    explicit Announcer(QWidget* board);
+    // How a text reaches the reader: QAccessible::updateAccessibility, through which tests can
+    // look, since the offscreen platform drops every accessibility event.
+    using Deliver = std::function<void(QAccessibleEvent*)>;
+
+    // The texts come from board, and on older Qt its hidden objects are board's children, so
+    // the reader finds them inside the window.
+    Announcer(QWidget* board, Deliver deliver);
 
     // Only the last text of an event is told, once the event is handled: a command that runs
     // another one (the victory preview starts a new game) is heard once, and after the
@@ -46,17 +56,18 @@ public:
     // When the last text was given, on the clock say() was given.
     std::int64_t saidAt() const { return SaidAt; }
 
-    // The object that took the reader's focus with the last text told; null before the first.
-    QWidget* voice() const { return Told > 0 ? Voices[1 - Next] : nullptr; }
-
     // How many texts have been told; lets tests see that fast auto-play keeps quiet.
     quint64 told() const { return Told; }
 
 private:
     void tell();
 
+    QWidget* Board;
+    Deliver Send;
+#if QT_VERSION < QT_VERSION_CHECK(6, 8, 0)
     std::array<QWidget*, 2> Voices{};
     std::size_t Next = 0;
+#endif
     QString Pending;
     std::int64_t SaidAt;
     quint64 Told = 0;
