@@ -84,19 +84,43 @@ QMultiMap<QString, QString> metainfo(const QString& path) {
     return xml.hasError() ? QMultiMap<QString, QString>{} : values;
 }
 
-// What appstreamcli reports: errors, warnings and infos alike. Pedantic notes (the capitals of
-// the id) pass, and so does the one element Debian 12's appstream 0.16 does not know yet:
-// <developer>, of AppStream 1.0, which the metainfo carries beside the older <developer_name>.
+// What appstreamcli reports: errors, warnings and infos alike, but for these, each let through
+// for its reason:
+// - pedantic notes (the capitals of the id);
+// - "unknown-tag developer": Debian 12's appstream 0.16 does not know <developer>, of AppStream
+//   1.0, which the metainfo carries beside the older <developer_name>;
+// - "developer-name-tag-deprecated": Debian 13's appstream 1.0 notes that older element, kept
+//   for the software centres of Debian 12, which read only it;
+// - "url-homepage-missing", made an info by validate(): the project has no public home yet,
+//   and a packager who has one names it (KORVEX_HOMEPAGE).
 QStringList appstreamFindings(const QString& output) {
     static const QRegularExpression finding(QStringLiteral("^\\s*[EWI]: "));
-    static const QRegularExpression newer(QStringLiteral(": unknown-tag developer$"));
+    static const QRegularExpression allowed(
+        QStringLiteral("^\\s*I: \\S+: (unknown-tag developer|developer-name-tag-deprecated|"
+                       "url-homepage-missing)$"));
     QStringList found;
     for (const QString& line : output.split(QLatin1Char('\n'))) {
-        if (line.contains(finding) && !line.contains(newer)) {
+        if (line.contains(finding) && !line.contains(allowed)) {
             found << line;
         }
     }
     return found;
+}
+
+// appstreamcli's validate or validate-tree. Debian 13's appstream warns of a metainfo without a
+// home page; until the project has one it is left out (see above), so the default build asks
+// for that warning as an info. Debian 12's appstream has no such check and refuses to override
+// a tag it does not know, so there it runs as it is.
+korvex::test::ToolRun validate(QStringList arguments, bool homepageLater) {
+    if (homepageLater) {
+        const korvex::test::ToolRun later =
+            run(QStringLiteral("appstreamcli"),
+                QStringList(arguments) << QStringLiteral("--override=url-homepage-missing=info"));
+        if (!later.what().contains(QStringLiteral("'url-homepage-missing' is not recognized"))) {
+            return later;
+        }
+    }
+    return run(QStringLiteral("appstreamcli"), arguments);
 }
 
 QStringList expectedInstall() {
@@ -150,13 +174,48 @@ private slots:
         QVERIFY2(check.what().trimmed().isEmpty(), qPrintable(check.what()));
     }
 
+    // The metainfo as installed: as built, with no address, and as a packager who has a home
+    // page and a screenshot to offer would build it, which passes with no warning let through.
+    void metainfoPassesValidator_data() {
+        QTest::addColumn<QString>("homepage");
+        QTest::addColumn<QString>("screenshot");
+        QTest::newRow("as built: no address") << QString() << QString();
+        QTest::newRow("a packager's addresses")
+            << QStringLiteral("https://korvex.test/?a=1&b=2")
+            << QStringLiteral("https://korvex.test/screenshot.png");
+    }
+
     void metainfoPassesValidator() {
+        QFETCH(QString, homepage);
+        QFETCH(QString, screenshot);
+        QString file =
+            prefixed(QStringLiteral("share/metainfo/") + kAppId + QStringLiteral(".metainfo.xml"));
+        QTemporaryDir dir;
+        if (!homepage.isEmpty()) {
+            QVERIFY(dir.isValid());
+            file = dir.filePath(QStringLiteral("metainfo.xml"));
+            const korvex::test::ToolRun made = run(
+                QStringLiteral(KORVEX_CMAKE_COMMAND),
+                {QStringLiteral("-DSOURCE=") + resource(kAppId + QStringLiteral(".metainfo.xml")),
+                 QStringLiteral("-DOUTPUT=") + file, QStringLiteral("-DHOMEPAGE=") + homepage,
+                 QStringLiteral("-DSCREENSHOT=") + screenshot, QStringLiteral("-P"),
+                 kSourceDir + QStringLiteral("/cmake/metainfo.cmake")});
+            QVERIFY2(made.ok, qPrintable(made.what()));
+        }
         const korvex::test::ToolRun check =
-            run(QStringLiteral("appstreamcli"),
-                {QStringLiteral("validate"), QStringLiteral("--no-net"),
-                 QStringLiteral("--no-color"), resource(kAppId + QStringLiteral(".metainfo.xml"))});
+            validate({QStringLiteral("validate"), QStringLiteral("--no-net"),
+                      QStringLiteral("--no-color"), file},
+                     homepage.isEmpty());
         QVERIFY2(check.ok, qPrintable(check.what()));
         QVERIFY2(appstreamFindings(check.what()).isEmpty(), qPrintable(check.what()));
+        QVERIFY2(homepage.isEmpty() || !check.what().contains(QStringLiteral("url-homepage")),
+                 qPrintable(check.what()));
+
+        const QMultiMap<QString, QString> info = metainfo(file);
+        QVERIFY2(!info.isEmpty(), "metainfo does not parse");
+        QCOMPARE(info.values(QStringLiteral("component/url")).size(), homepage.isEmpty() ? 0 : 1);
+        QCOMPARE(info.value(QStringLiteral("component/url")), homepage);
+        QCOMPARE(info.value(QStringLiteral("component/screenshots/screenshot/image")), screenshot);
     }
 
     // The desktop entry starts the installed program by name, under the id the program
@@ -236,24 +295,12 @@ private slots:
                  qPrintable(firstLine));
     }
 
-    // The metainfo's screenshot is the README's, made by scripts/screenshot.
-    void screenshotIsTheReadmes() {
-        const QMultiMap<QString, QString> info =
-            metainfo(resource(kAppId + QStringLiteral(".metainfo.xml")));
-        const QString image = info.value(QStringLiteral("component/screenshots/screenshot/image"));
-        QVERIFY2(image.endsWith(QStringLiteral("/docs/screenshot.png")), qPrintable(image));
-        QVERIFY(!QImage(kSourceDir + QStringLiteral("/docs/screenshot.png")).isNull());
-        QFile readme(kSourceDir + QStringLiteral("/README.md"));
-        QVERIFY(readme.open(QIODevice::ReadOnly));
-        QVERIFY(readme.readAll().contains("(docs/screenshot.png)"));
-    }
-
     // The installed tree as a whole: the metainfo finds its desktop entry and its icon.
     void installedTreePassesAppstream() {
         const korvex::test::ToolRun check =
-            run(QStringLiteral("appstreamcli"),
-                {QStringLiteral("validate-tree"), QStringLiteral("--no-net"),
-                 QStringLiteral("--no-color"), root.path()});
+            validate({QStringLiteral("validate-tree"), QStringLiteral("--no-net"),
+                      QStringLiteral("--no-color"), root.path()},
+                     true);
         QVERIFY2(check.ok, qPrintable(check.what()));
         QVERIFY2(appstreamFindings(check.what()).isEmpty(), qPrintable(check.what()));
         QVERIFY2(check.what().contains(kAppId + QStringLiteral(".metainfo.xml")),
