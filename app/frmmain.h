@@ -24,6 +24,7 @@
 
 class QAccessibleEvent;
 class QAction;
+class QMenu;
 namespace korvex {
 class Announcer;
 }
@@ -50,6 +51,8 @@ public:
     Label* lblScore = nullptr;
     QTimer tmrAuto;
 
+    QMenu* mnuGame = nullptr;
+    QMenu* mnuOptions = nullptr;
     QAction* mnuNewGame = nullptr;
     QAction* mnuOnly2 = nullptr;
     QAction* mnuOnly4 = nullptr;
@@ -134,6 +137,7 @@ public:
 
 protected:
     void changeEvent(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     bool focusNextPrevChild(bool next) override;
@@ -141,6 +145,7 @@ protected:
 private:
     void CreateControls();
     void CreateMenus();
+    void OpenMenus();
     void RunStrategy(int strategy);
     void SwitchAutoMode(std::int32_t mode, QAction* item);
     void ChooseSpeed(int interval, QAction* item);

@@ -369,6 +369,43 @@ inline Cells boardWithLegal(int mask) {
     return kDistinct;
 }
 
+// The menu bar as the player meets it: each menu's caption, then its items from the top, "-"
+// for a separator.
+struct MenuOfTheBar {
+    const char* caption;
+    std::vector<const char*> items;
+};
+inline const std::vector<MenuOfTheBar> kMenuBar{
+    {"Игра", {"Новая"}},
+    {"Настройки",
+     {"Появляется только 2", "Появляется только 4", "-", "Авто. Во все стороны",
+      "Авто. В три стороны", "Авто. В угол", "-", "Скорость - Очень быстро", "Скорость - Быстро",
+      "Скорость - Средне", "Скорость - Медленно", "-", "Подсмотреть победу"}},
+};
+
+// Where the keyboard's highlight is after keys pressed in an open menu, as in every Qt program:
+// F10 opens the first menu on its first item; Left and Right go to the menu beside, on its
+// first item, round the bar; Up and Down walk the items, round the menu, past separators.
+struct MenuPlace {
+    int menu = 0;
+    int item = 0; // index into the menu's items
+    QString menuCaption() const { return QString::fromUtf8(kMenuBar[menu].caption); }
+    QString itemCaption() const { return QString::fromUtf8(kMenuBar[menu].items[item]); }
+    void step(Qt::Key key) {
+        const int menus = static_cast<int>(kMenuBar.size());
+        if (key == Qt::Key_Left || key == Qt::Key_Right) {
+            menu = (menu + (key == Qt::Key_Right ? 1 : menus - 1)) % menus;
+            item = 0;
+            return;
+        }
+        const auto& items = kMenuBar[menu].items;
+        const int count = static_cast<int>(items.size());
+        do {
+            item = (item + (key == Qt::Key_Down ? 1 : count - 1)) % count;
+        } while (QByteArray(items[item]) == "-");
+    }
+};
+
 } // namespace korvex::test
 
 Q_DECLARE_METATYPE(korvex::test::Cells)

@@ -9,11 +9,13 @@
 #include <QAction>
 #include <QApplication>
 #include <QKeyEvent>
+#include <QMenu>
 #include <QMenuBar>
 #include <QTest>
 
 #include <array>
 #include <cstdint>
+#include <optional>
 
 using namespace korvex::test;
 
@@ -57,6 +59,8 @@ private slots:
     void gameOverIgnoresKeys();
     void escapeClosesTheWindow_data();
     void escapeClosesTheWindow();
+    void f10ReachesEveryCommand_data();
+    void f10ReachesEveryCommand();
     void namedProcedures_data();
     void namedProcedures();
 
@@ -339,6 +343,99 @@ void TestMoves::escapeClosesTheWindow() {
     QVERIFY(!w.isVisible());
     QVERIFY(!w.tmrAuto.isActive());
     QCOMPARE(w.Board, board);
+}
+
+// F10 opens the menu bar from the keyboard in any state of the game; in the open menu the keys
+// act as in every Qt program, and once it closes, by a choice, Esc or F10, the arrows move the
+// board again at once. Keys go in as the window system delivers them: to the open menu while
+// there is one. The highlight is followed on the test's own account of the menu bar.
+void TestMoves::f10ReachesEveryCommand_data() {
+    QTest::addColumn<QString>("keys");
+    QTest::addColumn<bool>("autoPlay"); // "Авто. Во все стороны" running beforehand
+    QTest::addColumn<QString>("board"); // "same", "left", "new game" or "showcase"
+    QTest::addColumn<QStringList>("checked");
+    const QStringList medium{QStringLiteral("Скорость - Средне")};
+    QTest::newRow("F10") << "F10" << false << "same" << medium;
+    QTest::newRow("F10 while auto-play runs")
+        << "F10" << true << "same" << (QStringList{"Авто. Во все стороны"} + medium);
+    QTest::newRow("F10 Esc") << "F10 Esc" << false << "same" << medium;
+    QTest::newRow("F10 F10") << "F10 F10" << false << "same" << medium;
+    QTest::newRow("F10 Esc, then an arrow") << "F10 Esc Left" << false << "left" << medium;
+    QTest::newRow("F10 F10, then an arrow") << "F10 F10 Left" << false << "left" << medium;
+    QTest::newRow("F10 Return: Новая") << "F10 Return" << false << "new game" << medium;
+    QTest::newRow("Новая ends auto-play") << "F10 Return" << true << "new game" << medium;
+    QTest::newRow("an option") << "F10 Right Space Left" << false << "left"
+                               << (QStringList{"Появляется только 2"} + medium);
+    QTest::newRow("a mode") << "F10 Right Down Down Down Down Return" << false << "same"
+                            << (QStringList{"Авто. В угол"} + medium);
+    QTest::newRow("a speed") << "F10 Right Down Down Down Down Down Return" << false << "same"
+                             << QStringList{"Скорость - Очень быстро"};
+    QTest::newRow("up from the top: the victory preview")
+        << "F10 Right Up Return" << false << "showcase" << medium;
+    QTest::newRow("walked to the checked speed")
+        << "F10 Right Down Down Down Down Down Down Down" << false << "same" << medium;
+    QTest::newRow("right, then left") << "F10 Right Left" << false << "same" << medium;
+    QTest::newRow("right round the bar") << "F10 Right Right Down" << false << "same" << medium;
+}
+
+void TestMoves::f10ReachesEveryCommand() {
+    QFETCH(QString, keys);
+    QFETCH(bool, autoPlay);
+    QFETCH(QString, board);
+    QFETCH(QStringList, checked);
+    frmMain w;
+    QVERIFY(start(w));
+    setBoard(w, kTwoTwos, 10);
+    w.show();
+    w.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+    if (autoPlay) { // started once the wait is over: no tick of the real timer falls due
+        w.mnuAuto1->trigger();
+    }
+
+    std::optional<MenuPlace> open; // where the highlight is, by the keys alone
+    for (const QString& name : keys.split(QLatin1Char(' '))) {
+        const Qt::Key key = QKeySequence(name)[0].key();
+        QTest::keyClick(w.windowHandle(), key);
+        if (!open) {
+            open = key == Qt::Key_F10 ? std::optional<MenuPlace>(MenuPlace{}) : std::nullopt;
+        } else if (key == Qt::Key_F10 || key == Qt::Key_Escape || key == Qt::Key_Return ||
+                   key == Qt::Key_Space) {
+            open.reset();
+        } else {
+            open->step(key);
+        }
+    }
+
+    auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    QCOMPARE(menu != nullptr, open.has_value());
+    if (open) {
+        QCOMPARE(menu->title(), open->menuCaption());
+        QVERIFY(menu->activeAction() != nullptr);
+        QCOMPARE(menu->activeAction()->text(), open->itemCaption());
+    }
+    QStringList marks;
+    for (QAction* item : allItems(w)) {
+        if (item->isChecked()) {
+            marks << item->text();
+        }
+    }
+    QCOMPARE(marks, checked);
+    QVERIFY(!w.Unloaded());
+    QCOMPARE(w.tmrAuto.isActive(), w.AutoMode != 0);
+    if (board == QLatin1String("same")) {
+        QCOMPARE(w.Board, kTwoTwos);
+        QCOMPARE(w.Score, 10);
+    } else if (board == QLatin1String("left")) {
+        QCOMPARE(w.Board[0], 4); // the 2s merged, to the left
+        QCOMPARE(w.Score, 14);
+    } else if (board == QLatin1String("new game")) {
+        QCOMPARE(w.Score, 0);
+        QCOMPARE(emptyCells(w.Board), 14);
+        QCOMPARE(w.AutoMode, 0);
+    } else {
+        QCOMPARE(w.Board, kShowcase);
+    }
 }
 
 // Each of the window's sixteen named rule procedures does its one part of a move, on boards

@@ -203,41 +203,22 @@ private slots:
     void menuTree() {
         frmMain w;
         const QList<QAction*> bar = w.menuBar()->actions();
-        QCOMPARE(bar.size(), 2);
-        QCOMPARE(bar[0]->text(), QStringLiteral("Игра"));
-        QCOMPARE(bar[1]->text(), QStringLiteral("Настройки"));
-        QMenu* game = bar[0]->menu();
-        QMenu* options = bar[1]->menu();
-        QVERIFY(game != nullptr && options != nullptr);
-
-        QCOMPARE(game->actions(), QList<QAction*>{w.mnuNewGame});
-        QCOMPARE(w.mnuNewGame->text(), QStringLiteral("Новая"));
-
-        const QList<QAction*> items = options->actions();
-        const QStringList captions{
-            "Появляется только 2",
-            "Появляется только 4",
-            "-",
-            "Авто. Во все стороны",
-            "Авто. В три стороны",
-            "Авто. В угол",
-            "-",
-            "Скорость - Очень быстро",
-            "Скорость - Быстро",
-            "Скорость - Средне",
-            "Скорость - Медленно",
-            "-",
-            "Подсмотреть победу",
-        };
-        QCOMPARE(items.size(), captions.size());
-        for (int i = 0; i < items.size(); ++i) {
-            if (captions[i] == QLatin1String("-")) {
-                QVERIFY2(items[i]->isSeparator(), qPrintable(QString::number(i)));
-            } else {
-                QVERIFY(!items[i]->isSeparator());
-                QCOMPARE(items[i]->text(), captions[i]);
+        QCOMPARE(bar.size(), int(kMenuBar.size()));
+        for (int m = 0; m < bar.size(); ++m) {
+            QCOMPARE(bar[m]->text(), QString::fromUtf8(kMenuBar[m].caption));
+            QVERIFY(bar[m]->menu() != nullptr);
+            const QList<QAction*> items = bar[m]->menu()->actions();
+            QCOMPARE(items.size(), int(kMenuBar[m].items.size()));
+            for (int i = 0; i < items.size(); ++i) {
+                const QString caption = QString::fromUtf8(kMenuBar[m].items[i]);
+                QCOMPARE(items[i]->isSeparator(), caption == QLatin1String("-"));
+                if (!items[i]->isSeparator()) {
+                    QCOMPARE(items[i]->text(), caption);
+                }
             }
         }
+        QCOMPARE(bar[0]->menu()->actions(), QList<QAction*>{w.mnuNewGame});
+        const QList<QAction*> items = bar[1]->menu()->actions();
         const QList<QAction*> named{w.mnuOnly2,     w.mnuOnly4,   w.mnuAuto1,    w.mnuAuto2,
                                     w.mnuAuto3,     w.mnuSpeed10, w.mnuSpeed200, w.mnuSpeed700,
                                     w.mnuSpeed2000, w.mnuWin};

@@ -7,6 +7,7 @@
 #include "ui/icon.h"
 #include "ui/keys.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
@@ -191,14 +192,19 @@ QAction* addItem(QMenu* menu, const QString& caption, bool checkable, frmMain* w
 }
 
 // A lone tap of Alt would otherwise put the menu bar into keyboard mode and hand it the keys,
-// so the arrows would walk the menus instead of reaching the game. The menus stay on the mouse
-// and F2; the keyboard belongs to the board.
-class NoAltMenuStyle : public QProxyStyle {
+// so the arrows would walk the menus instead of reaching the game, and a menu closed with Esc
+// would leave the bar holding them. The keyboard reaches the menus through F10, as in GNOME and
+// KDE programs, and gives the arrows back to the board as soon as the menu closes. In an open
+// menu Space chooses as Return does, whatever the style's habit.
+class MenuKeysStyle : public QProxyStyle {
 public:
     int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
                   QStyleHintReturn* returnData) const override {
         if (hint == SH_MenuBar_AltKeyNavigation) {
             return 0;
+        }
+        if (hint == SH_Menu_SpaceActivatesItem) {
+            return 1;
         }
         return QProxyStyle::styleHint(hint, option, widget, returnData);
     }
@@ -208,17 +214,19 @@ public:
 
 void frmMain::CreateMenus() {
     QMenuBar* bar = menuBar();
-    auto* barStyle = new NoAltMenuStyle;
-    barStyle->setParent(bar);
-    bar->setStyle(barStyle);
+    auto* menuKeys = new MenuKeysStyle;
+    menuKeys->setParent(this); // made after the bar, so it outlives the bar and its menus
+    bar->setStyle(menuKeys);
     bar->setFocusPolicy(Qt::NoFocus);
     bar->setNativeMenuBar(false);
 
-    QMenu* mnuGame = bar->addMenu(QStringLiteral("Игра"));
+    mnuGame = bar->addMenu(QStringLiteral("Игра"));
+    mnuGame->setAccessibleName(mnuGame->title()); // what a reader calls the open menu
     mnuNewGame = addItem(mnuGame, QStringLiteral("Новая"), false, this, &frmMain::mnuNewGame_Click);
     mnuNewGame->setShortcut(QKeySequence(Qt::Key_F2));
 
-    QMenu* mnuOptions = bar->addMenu(QStringLiteral("Настройки"));
+    mnuOptions = bar->addMenu(QStringLiteral("Настройки"));
+    mnuOptions->setAccessibleName(mnuOptions->title());
     mnuOnly2 = addItem(mnuOptions, QStringLiteral("Появляется только 2"), true, this,
                        &frmMain::mnuOnly2_Click);
     mnuOnly4 = addItem(mnuOptions, QStringLiteral("Появляется только 4"), true, this,
@@ -244,6 +252,55 @@ void frmMain::CreateMenus() {
                      &frmMain::mnuWin_Click);
 
     mnuSpeed700->setChecked(true);
+
+    // F10 in an open menu closes it, as F10 opened it.
+    for (QMenu* menu : {mnuGame, mnuOptions}) {
+        menu->setStyle(menuKeys);
+        menu->installEventFilter(this);
+    }
+}
+
+// F10 opens "Игра" with its first item under the highlight; from there the menus take the keys
+// as in every Qt program.
+void frmMain::OpenMenus() {
+    menuBar()->setActiveAction(mnuGame->menuAction());
+    if (mnuGame->isVisible()) {
+        mnuGame->setActiveAction(mnuGame->actions().constFirst());
+    }
+}
+
+bool frmMain::eventFilter(QObject* watched, QEvent* event) {
+    auto* menu = qobject_cast<QMenu*>(watched);
+    if (menu == nullptr || (menu != mnuGame && menu != mnuOptions)) {
+        return QMainWindow::eventFilter(watched, event);
+    }
+    if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_F10) {
+        menuBar()->setActiveAction(nullptr); // closes whichever menu is open
+        return true;
+    }
+    if (event->type() == QEvent::Show && QAccessible::isActive()) {
+        // Once the menu is up, the reader's focus goes to the menu's place in the bar and then
+        // to the item under the highlight, so that a reader which names menus (Orca 48) says
+        // the menu before the item. Qt's own focus for the item comes while the menu is still
+        // being shown, and the window's, back from the menu just closed, after it: going from
+        // one menu to the next, a reader would say only the window.
+        QMetaObject::invokeMethod(
+            menu,
+            [this, menu] {
+                QAction* item = menu->activeAction();
+                if (item == nullptr || !menu->isVisible()) {
+                    return;
+                }
+                QAccessibleEvent inBar(menuBar(), QAccessible::Focus);
+                inBar.setChild(static_cast<int>(menuBar()->actions().indexOf(menu->menuAction())));
+                QAccessible::updateAccessibility(&inBar);
+                QAccessibleEvent inMenu(menu, QAccessible::Focus);
+                inMenu.setChild(static_cast<int>(menu->actions().indexOf(item)));
+                QAccessible::updateAccessibility(&inMenu);
+            },
+            Qt::QueuedConnection);
+    }
+    return false;
 }
 
 // Orca reads the window's name when it becomes active; the score line follows it.
@@ -257,6 +314,10 @@ void frmMain::changeEvent(QEvent* event) {
 void frmMain::keyPressEvent(QKeyEvent* event) {
     Form_KeyDown(korvex::virtualKey(event->key()),
                  korvex::shiftState(static_cast<int>(event->modifiers())));
+    // The key handler has seen F10 as any other key; Esc may have closed the window meanwhile.
+    if (event->key() == Qt::Key_F10 && event->modifiers() == Qt::NoModifier && !Unloaded()) {
+        OpenMenus();
+    }
 }
 
 // Tab and Shift+Tab must reach the key handler like every other key; with nothing to move
