@@ -184,6 +184,7 @@ void TestMoves::keyThatMovesNothingDropsTheGain_data() {
     QTest::newRow("letter") << int(Qt::Key_A) << none << false;
     QTest::newRow("space") << int(Qt::Key_Space) << none << false;
     QTest::newRow("F5") << int(Qt::Key_F5) << none << false;
+    QTest::newRow("F10, which then opens the menus") << int(Qt::Key_F10) << none << false;
     QTest::newRow("shift") << int(Qt::Key_Shift) << none << false;
     QTest::newRow("Tab") << int(Qt::Key_Tab) << none << false;
     QTest::newRow("Shift+Tab") << int(Qt::Key_Tab) << shift << false;
