@@ -388,11 +388,7 @@ void TestAutoplay::newGameStopsAutoPlay() {
     frmMain w;
     QVERIFY(start(w, 8));
     if (how == QLatin1String("F2")) {
-        // Up and active before the auto-player starts: the real timer must not tick while the
-        // test waits on the window system.
-        w.show();
-        w.activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(&w));
+        QVERIFY(showActive(w)); // before the auto-player starts
     }
     speedItem(w, speed)->trigger();
     (only4 ? w.mnuOnly4 : w.mnuOnly2)->trigger();

@@ -199,9 +199,7 @@ void TestMoves::keyThatMovesNothingDropsTheGain() {
     QFETCH(bool, altFirst);
     frmMain w;
     QVERIFY(start(w));
-    w.show();
-    w.activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(&w));
+    QVERIFY(showActive(w));
     w.mnuOnly2_Click();
     // Left merges the 4s, and the new 2 fills the only gap: after that nothing can move.
     setBoard(w,
@@ -387,9 +385,7 @@ void TestMoves::f10ReachesEveryCommand() {
     frmMain w;
     QVERIFY(start(w));
     setBoard(w, kTwoTwos, 10);
-    w.show();
-    w.activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(&w));
+    QVERIFY(showActive(w));
     if (autoPlay) { // started once the wait is over: no tick of the real timer falls due
         w.mnuAuto1->trigger();
     }

@@ -80,9 +80,7 @@ bool startListened(frmMain& w, Ears& ears, quint32 seed = 1) {
     }
     w.ReaderActive = [] { return true; };
     w.ReaderDeliver = [&ears](QAccessibleEvent* event) { ears.hear(event); };
-    w.show();
-    w.activateWindow();
-    const bool active = QTest::qWaitForWindowActive(&w);
+    const bool active = korvex::test::showActive(w);
     QCoreApplication::sendPostedEvents();
     return active;
 }
@@ -279,9 +277,7 @@ void TestReader::nothingWithoutAListeningReader() {
         if (readerButInactiveWindow) {
             w.ReaderActive = [] { return true; };
         } else {
-            w.show();
-            w.activateWindow();
-            QVERIFY(QTest::qWaitForWindowActive(&w));
+            QVERIFY(korvex::test::showActive(w));
         }
         const QObjectList children = w.centralWidget()->children();
         setBoard(w, kPairInRowOne, 10);

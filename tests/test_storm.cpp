@@ -884,9 +884,7 @@ private slots:
         frmMain w;
         // The game's chance comes from the seed too, so a seed replays the whole run.
         QVERIFY(start(w, static_cast<std::uint32_t>(seed ^ (seed >> 32))));
-        w.show();
-        w.activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(&w));
+        QVERIFY(korvex::test::showActive(w));
 
         Storm storm(w, seed);
         connect(&w.tmrAuto, &QTimer::timeout, this, [&storm] { ++storm.spontaneousTicks; });

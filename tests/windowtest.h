@@ -14,6 +14,7 @@
 #include <QImage>
 #include <QList>
 #include <QRect>
+#include <QTest>
 
 #include <array>
 #include <cstdint>
@@ -32,6 +33,15 @@ inline bool start(frmMain& w, quint32 seed = 1) {
     w.Rnd.seedRaw(seed);
     w.mnuNewGame_Click();
     return true;
+}
+
+// Shows the window and waits until it is the active one, as the player's window is; F2's
+// shortcut and the screen reader act only there. Nothing runs the auto-player meanwhile, so
+// call it before starting one: no tick of the real timer may fall due while a test waits.
+inline bool showActive(frmMain& w) {
+    w.show();
+    w.activateWindow();
+    return QTest::qWaitForWindowActive(&w);
 }
 
 // Puts a position on the board with no spawn mark and no pending points, as it would be

@@ -8,7 +8,6 @@
 #include "app/frmmain.h"
 
 #include <QAccessible>
-#include <QAccessibleEvent>
 #include <QApplication>
 #include <QWidget>
 

@@ -221,12 +221,10 @@ void frmMain::CreateMenus() {
     bar->setNativeMenuBar(false);
 
     mnuGame = bar->addMenu(QStringLiteral("Игра"));
-    mnuGame->setAccessibleName(mnuGame->title()); // what a reader calls the open menu
     mnuNewGame = addItem(mnuGame, QStringLiteral("Новая"), false, this, &frmMain::mnuNewGame_Click);
     mnuNewGame->setShortcut(QKeySequence(Qt::Key_F2));
 
     mnuOptions = bar->addMenu(QStringLiteral("Настройки"));
-    mnuOptions->setAccessibleName(mnuOptions->title());
     mnuOnly2 = addItem(mnuOptions, QStringLiteral("Появляется только 2"), true, this,
                        &frmMain::mnuOnly2_Click);
     mnuOnly4 = addItem(mnuOptions, QStringLiteral("Появляется только 4"), true, this,
@@ -253,9 +251,11 @@ void frmMain::CreateMenus() {
 
     mnuSpeed700->setChecked(true);
 
-    // F10 in an open menu closes it, as F10 opened it.
+    // Both menus take the bar's keys; a reader calls each open menu by its title; the window
+    // hears F10 in an open menu, to close it as F10 opened it.
     for (QMenu* menu : {mnuGame, mnuOptions}) {
         menu->setStyle(menuKeys);
+        menu->setAccessibleName(menu->title());
         menu->installEventFilter(this);
     }
 }
