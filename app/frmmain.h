@@ -11,8 +11,8 @@
 #pragma once
 
 #include "app/singleinstance.h"
-#include "engine/random.h"
-#include "engine/rules.h"
+#include "random.h"
+#include "rules.h"
 #include "ui/label.h"
 
 #include <QMainWindow>

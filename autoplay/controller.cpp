@@ -4,7 +4,7 @@
 // The auto-player in the window: the three strategies' calls, the timer tick, and the mode
 // and speed commands of the "Настройки" menu.
 #include "app/frmmain.h"
-#include "autoplay/strategies.h"
+#include "strategies.h"
 
 #include <QAction>
 

@@ -6,9 +6,9 @@
 // play the same game move for move.
 #pragma once
 
-#include "autoplay/strategies.h"
-#include "engine/random.h"
-#include "engine/rules.h"
+#include "strategies.h"
+#include "random.h"
+#include "rules.h"
 
 #include <cstdint>
 #include <functional>

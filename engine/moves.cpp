@@ -4,7 +4,7 @@
 // The window's moves: the sixteen named rule operations, the move sequence shared by the
 // arrow keys and the auto-player, and the key handler.
 #include "app/frmmain.h"
-#include "ui/keys.h"
+#include "virtualkeys.h"
 
 using namespace korvex;
 

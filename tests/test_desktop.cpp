@@ -6,7 +6,7 @@
 // the files listed in install-files.txt, with the icons the program itself draws.
 #include "app/frmmain.h"
 #include "testsupport.h"
-#include "ui/icon.h"
+#include "icon.h"
 
 #include <QDir>
 #include <QDirIterator>

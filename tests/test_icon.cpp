@@ -4,7 +4,7 @@
 // The game's icon: one design, drawn in code at every size and hand-written as SVG for
 // launchers that scale; the two must agree, and the small sizes must stay readable.
 #include "testsupport.h"
-#include "ui/icon.h"
+#include "icon.h"
 
 #include <QColor>
 #include <QImage>

@@ -3,8 +3,8 @@
 
 // The random source: every draw lies in [0, 1), even at the generator's extremes, and a seed
 // fixes the whole sequence.
-#include "engine/random.h"
-#include "engine/rules.h"
+#include "random.h"
+#include "rules.h"
 
 #include <QTest>
 

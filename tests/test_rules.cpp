@@ -3,8 +3,8 @@
 
 // The rules without a window: the line tables, slide, merge, preview and legality, the eight
 // values a strategy decides on, and each strategy's choice of direction and `AutoDir`.
-#include "autoplay/strategies.h"
-#include "engine/rules.h"
+#include "strategies.h"
+#include "rules.h"
 #include "reference.h"
 
 #include <QTest>

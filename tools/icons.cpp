@@ -5,7 +5,7 @@
 // window's own icon, so the launcher and the window never show two designs.
 //   korvex-icons OUTPUT_DIR ICON_NAME SIZE...
 // makes OUTPUT_DIR/SIZExSIZE/apps/ICON_NAME.png for each SIZE.
-#include "ui/icon.h"
+#include "icon.h"
 
 #include <QDir>
 #include <QGuiApplication>

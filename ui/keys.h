@@ -4,16 +4,9 @@
 // Translation of Qt's key codes into the virtual-key codes the game's key handler reads.
 #pragma once
 
-namespace korvex {
+#include "virtualkeys.h"
 
-enum VirtualKey : int {
-    VkNone = 0,
-    VkEscape = 27,
-    VkLeft = 37,
-    VkUp = 38,
-    VkRight = 39,
-    VkDown = 40,
-};
+namespace korvex {
 
 // Qt's codes for printable keys are their characters, so '%', '&', '\'' and '(' carry the
 // same numbers as the arrows' virtual keys. Only the keys listed here translate; every other

@@ -5,7 +5,7 @@
 // them to the reader.
 #pragma once
 
-#include "engine/rules.h"
+#include "rules.h"
 
 #include <QObject>
 #include <QString>

@@ -4,7 +4,7 @@
 // Building the window as it is created: the board's labels, the score line, the menu tree
 // and the timer, and the wiring of window events to the game's procedures.
 #include "app/frmmain.h"
-#include "ui/icon.h"
+#include "icon.h"
 #include "ui/keys.h"
 
 #include <QAccessible>

@@ -6,7 +6,7 @@
 // cycle after each direction played. One walk over that data serves all three.
 #pragma once
 
-#include "engine/rules.h"
+#include "rules.h"
 
 #include <array>
 #include <cstdint>

@@ -6,7 +6,7 @@
 // auto-play league both call into these, so the rules exist exactly once.
 #pragma once
 
-#include "engine/random.h"
+#include "random.h"
 
 #include <array>
 #include <cstdint>
