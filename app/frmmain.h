@@ -124,8 +124,8 @@ public:
     void SpeakMove(bool Moved);            // an arrow key: the score line and the new tile
     void SpeakTick();                      // an auto-play tick: at most one text a second
     void SpeakBoard(const QString& Title); // a new game or the victory preview: the board
-    void NameCells();                      // the cells' accessible names follow the board
-    korvex::Announcer* Reader = nullptr;   // made the first time a screen reader listens
+    bool NameCells(); // whether a reader listens; if so, the cells' names follow the board
+    korvex::Announcer* Reader = nullptr; // made the first time a screen reader listens
     // Whether assistive technology listens (Qt's QAccessible::isActive() unless set),
     // milliseconds on a steady clock, which pace the texts of auto-play, and where the texts'
     // accessibility events go (QAccessible::updateAccessibility unless set). Tests set all
@@ -150,7 +150,6 @@ private:
     void SwitchAutoMode(std::int32_t mode, QAction* item);
     void ChooseSpeed(int interval, QAction* item);
 
-    bool Listening() const;
     void Say(const QString& Text, std::int64_t Now);
     std::int64_t ReaderNow() const;
     QString MoveText() const;

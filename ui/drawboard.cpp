@@ -2,14 +2,19 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
 // Bringing the labels into line with the game state, and booking the last move's points.
-#include "ui/drawboard.h"
 #include "app/frmmain.h"
+
+#include <QRgb>
 
 #include <array>
 
-namespace korvex {
-
 namespace {
+
+// The colours of the board, keyed by the exact cell value.
+struct CellColors {
+    QRgb back; // background of the cell
+    QRgb fore; // colour of its number; unused for an empty cell
+};
 
 struct ColorRow {
     std::int32_t value;
@@ -38,8 +43,6 @@ constexpr std::array<ColorRow, 13> kColorTable{{
 // Every value without a row of its own: 8192, 16384 and beyond.
 constexpr CellColors kOtherValue{qRgb(255, 32, 33), qRgb(247, 243, 239)};
 
-} // namespace
-
 CellColors cellColors(std::int32_t value) {
     for (const ColorRow& row : kColorTable) {
         if (row.value == value) {
@@ -49,7 +52,7 @@ CellColors cellColors(std::int32_t value) {
     return kOtherValue;
 }
 
-} // namespace korvex
+} // namespace
 
 void frmMain::DrawBoard() {
     for (int k = 0; k < korvex::kCells; ++k) {
@@ -58,7 +61,7 @@ void frmMain::DrawBoard() {
         if (lblNum[k]->Caption() != text) {
             lblNum[k]->SetCaption(text);
         }
-        const korvex::CellColors colors = korvex::cellColors(v);
+        const CellColors colors = cellColors(v);
         if (lblFon[k]->BackColor() != colors.back) {
             lblFon[k]->SetBackColor(colors.back);
         }

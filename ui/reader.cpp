@@ -12,7 +12,6 @@
 #include <QWidget>
 
 #include <chrono>
-#include <limits>
 #include <utility>
 
 namespace korvex {
@@ -30,8 +29,8 @@ QString valueText(std::int32_t value) {
     return value != 0 ? QString::number(value) : QStringLiteral("пусто");
 }
 
-} // namespace
-
+// A cell's accessible name: its place, its value or that it is empty, and whether it holds
+// the new tile ("Ряд 1, столбец 2: 4, новая").
 QString cellText(int index, std::int32_t value, bool isNew) {
     QString text = place(index) + QStringLiteral(": ") + valueText(value);
     text[0] = text[0].toUpper();
@@ -41,10 +40,12 @@ QString cellText(int index, std::int32_t value, bool isNew) {
     return text;
 }
 
+// A tile and its place ("2: ряд 1, столбец 3").
 QString tileText(int index, std::int32_t value) {
     return QString::number(value) + QStringLiteral(": ") + place(index);
 }
 
+// The whole board, row by row ("Ряд 1: пусто, 2, 4, 4. Ряд 2: пусто. ...").
 QString boardText(const Cells& cells) {
     QStringList rows;
     for (int row = 1; row <= kSide; ++row) {
@@ -68,16 +69,15 @@ std::int64_t steadyMilliseconds() {
         .count();
 }
 
+} // namespace
+
 Announcer::Announcer(QWidget* board, Deliver deliver)
-    : QObject(board), Board(board), Send(std::move(deliver)),
-      SaidAt(std::numeric_limits<std::int64_t>::min() / 2) {
+    : QObject(board), Board(board), Send(std::move(deliver)) {
 #if QT_VERSION < QT_VERSION_CHECK(6, 8, 0)
+    // Made while the window is up, after it was shown, so never shown themselves: a hidden
+    // widget takes neither the keyboard nor the mouse, and only the reader is told of it.
     for (QWidget*& voice : Voices) {
-        voice = new QWidget(board); // created after the window is shown, so never shown itself
-        voice->setFocusPolicy(Qt::NoFocus);
-        voice->setAttribute(Qt::WA_TransparentForMouseEvents);
-        voice->setGeometry(0, 0, 0, 0); // two objects in one place with one name are one to Orca
-        voice->hide();
+        voice = new QWidget(board);
     }
 #endif
 }
@@ -111,11 +111,22 @@ void Announcer::tell() {
 
 } // namespace korvex
 
-// Only for the window the player is in, and never into an open menu, whose items the reader
-// is reading.
-bool frmMain::Listening() const {
+// The one place that asks whether a screen reader listens: an assistive technology is on, the
+// window is the one the player is in, and no menu is open (the reader is reading its items).
+// While one listens, the cells' names follow the board, so every text can be checked cell by
+// cell. Returns whether one listens.
+bool frmMain::NameCells() {
     const bool active = ReaderActive ? ReaderActive() : QAccessible::isActive();
-    return active && isActiveWindow() && QApplication::activePopupWidget() == nullptr;
+    if (!active || !isActiveWindow() || QApplication::activePopupWidget() != nullptr) {
+        return false;
+    }
+    for (int k = 0; k < korvex::kCells; ++k) {
+        const QString name = korvex::cellText(k, Board[k], lblFon[k]->BorderStyle() == 1);
+        if (lblFon[k]->accessibleName() != name) {
+            lblFon[k]->setAccessibleName(name);
+        }
+    }
+    return true;
 }
 
 void frmMain::Say(const QString& Text, std::int64_t Now) {
@@ -130,32 +141,18 @@ std::int64_t frmMain::ReaderNow() const {
     return ReaderClock ? ReaderClock() : korvex::steadyMilliseconds();
 }
 
-void frmMain::NameCells() {
-    if (!Listening()) {
-        return;
-    }
-    for (int k = 0; k < korvex::kCells; ++k) {
-        const QString name = korvex::cellText(k, Board[k], lblFon[k]->BorderStyle() == 1);
-        if (lblFon[k]->accessibleName() != name) {
-            lblFon[k]->setAccessibleName(name);
-        }
-    }
-}
-
 void frmMain::SpeakFocus() {
-    if (!Listening()) {
+    if (!NameCells()) {
         return;
     }
-    NameCells();
     // A game the auto-player ended while the player was elsewhere is told as ended.
     Say(GameOver == 1 ? GameOverText() : lblScore->Caption() + QStringLiteral("."), ReaderNow());
 }
 
 void frmMain::SpeakMove(bool Moved) {
-    if (!Listening()) {
+    if (!NameCells()) {
         return;
     }
-    NameCells();
     if (!Moved) {
         Say(GameOver == 1 ? GameOverText() : QStringLiteral("Нет хода."), ReaderNow());
         return;
@@ -164,27 +161,22 @@ void frmMain::SpeakMove(bool Moved) {
 }
 
 void frmMain::SpeakTick() {
-    if (!Listening()) {
-        return;
-    }
+    // The end is told at once, however recent the last text. Otherwise the cells wait as well:
+    // naming them on every tick of fast play would flood the reader.
     const std::int64_t now = ReaderNow();
-    if (GameOver == 1) { // the end is told at once, however recent the last text
-        NameCells();
-        Say(GameOverText(), now);
+    if (GameOver != 1 && Reader != nullptr && now - Reader->saidAt() < korvex::kAutoPlayPause) {
         return;
     }
-    if (Reader != nullptr && now - Reader->saidAt() < korvex::kAutoPlayPause) {
-        return; // the cells wait, too: naming them on every tick would flood the reader
+    if (!NameCells()) {
+        return;
     }
-    NameCells();
-    Say(MoveText(), now);
+    Say(GameOver == 1 ? GameOverText() : MoveText(), now);
 }
 
 void frmMain::SpeakBoard(const QString& Title) {
-    if (!Listening()) {
+    if (!NameCells()) {
         return;
     }
-    NameCells();
     Say(Title + QStringLiteral(". ") + lblScore->Caption() + QStringLiteral(". ") +
             korvex::boardText(Board),
         ReaderNow());

@@ -1,11 +1,8 @@
 // SPDX-FileCopyrightText: 2026 Korvex developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-// What a screen reader hears: the texts told about the board, and the announcer that gets
-// them to the reader.
+// The announcer that gets the texts a screen reader hears to the reader.
 #pragma once
-
-#include "rules.h"
 
 #include <QObject>
 #include <QString>
@@ -20,19 +17,6 @@ class QWidget;
 
 namespace korvex {
 
-// A cell's accessible name: its place, its value or that it is empty, and whether it holds
-// the new tile ("Ряд 1, столбец 2: 4, новая").
-QString cellText(int index, std::int32_t value, bool isNew);
-
-// A tile and its place ("2: ряд 1, столбец 3").
-QString tileText(int index, std::int32_t value);
-
-// The whole board, row by row ("Ряд 1: пусто, 2, 4, 4. Ряд 2: пусто. ...").
-QString boardText(const Cells& cells);
-
-// Milliseconds on a steady clock.
-std::int64_t steadyMilliseconds();
-
 // Gets short texts to the reader. Qt 6.8 and later ask the reader to speak a text with an
 // announcement, the platform's own channel. Older Qt has none, so there two hidden objects take
 // the reader's focus in turn: Orca reads an object when it gains that focus, but not when it
@@ -40,8 +24,8 @@ std::int64_t steadyMilliseconds();
 // keyboard focus.
 class Announcer : public QObject {
 public:
-    // How a text reaches the reader: QAccessible::updateAccessibility, through which tests can
-    // look, since the offscreen platform drops every accessibility event.
+    // How a text reaches the reader: QAccessible::updateAccessibility, or the tests' own
+    // collector, since the offscreen platform drops every accessibility event.
     using Deliver = std::function<void(QAccessibleEvent*)>;
 
     // The texts come from board, and on older Qt its hidden objects are board's children, so
@@ -69,7 +53,7 @@ private:
     std::size_t Next = 0;
 #endif
     QString Pending;
-    std::int64_t SaidAt;
+    std::int64_t SaidAt = 0;
     quint64 Told = 0;
 };
 

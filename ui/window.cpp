@@ -2,10 +2,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
 // Building the window as it is created: the board's labels, the score line, the menu tree
-// and the timer, and the wiring of window events to the game's procedures.
+// and the timer, and the wiring of window events to the game's procedures, with the keys
+// translated into the virtual keys the key handler reads.
 #include "app/frmmain.h"
 #include "icon.h"
-#include "ui/keys.h"
+#include "virtualkeys.h"
 
 #include <QAccessible>
 #include <QAction>
@@ -24,6 +25,69 @@
 #include <QtMath>
 
 namespace {
+
+using namespace korvex;
+
+// Qt's codes for printable keys are their characters, so '%', '&', '\'' and '(' carry the
+// same numbers as the arrows' virtual keys. Only the keys listed here translate; every other
+// key arrives as a code that none of the game's five keys can be mistaken for.
+int virtualKey(int qtKey) {
+    switch (qtKey) {
+    case Qt::Key_Escape:
+        return VkEscape;
+    case Qt::Key_Left:
+        return VkLeft;
+    case Qt::Key_Up:
+        return VkUp;
+    case Qt::Key_Right:
+        return VkRight;
+    case Qt::Key_Down:
+        return VkDown;
+    case Qt::Key_Backspace:
+        return 8;
+    case Qt::Key_Tab:
+        return 9;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        return 13;
+    case Qt::Key_Shift:
+        return 16;
+    case Qt::Key_Control:
+        return 17;
+    case Qt::Key_Alt:
+        return 18;
+    case Qt::Key_Space:
+        return 32;
+    case Qt::Key_PageUp:
+        return 33;
+    case Qt::Key_PageDown:
+        return 34;
+    case Qt::Key_End:
+        return 35;
+    case Qt::Key_Home:
+        return 36;
+    case Qt::Key_Insert:
+        return 45;
+    case Qt::Key_Delete:
+        return 46;
+    default:
+        break;
+    }
+    if ((qtKey >= Qt::Key_0 && qtKey <= Qt::Key_9) || (qtKey >= Qt::Key_A && qtKey <= Qt::Key_Z)) {
+        return qtKey; // digits and letters share their codes with the virtual keys
+    }
+    if (qtKey >= Qt::Key_F1 && qtKey <= Qt::Key_F24) {
+        return 112 + (qtKey - Qt::Key_F1);
+    }
+    return VkNone;
+}
+
+// The shift state in the usual bits: 1 Shift, 2 Ctrl, 4 Alt.
+int shiftState(int qtModifiers) {
+    return ((qtModifiers & Qt::ShiftModifier) ? 1 : 0) |
+           ((qtModifiers & Qt::ControlModifier) ? 2 : 0) |
+           ((qtModifiers & Qt::AltModifier) ? 4 : 0);
+}
 
 // The layout is designed in twips; at 96 dpi a pixel is 15 twips, and Qt scales pixels on
 // high-density screens.
@@ -312,8 +376,7 @@ void frmMain::changeEvent(QEvent* event) {
 }
 
 void frmMain::keyPressEvent(QKeyEvent* event) {
-    Form_KeyDown(korvex::virtualKey(event->key()),
-                 korvex::shiftState(static_cast<int>(event->modifiers())));
+    Form_KeyDown(virtualKey(event->key()), shiftState(static_cast<int>(event->modifiers())));
     // The key handler has seen F10 as any other key; Esc may have closed the window meanwhile.
     if (event->key() == Qt::Key_F10 && event->modifiers() == Qt::NoModifier && !Unloaded()) {
         OpenMenus();
