@@ -4,10 +4,12 @@
 // The game's one window. It owns every piece of game state and every procedure that works
 // on it; the definitions live in the folder of their subject:
 //   app/       start-up, the single-instance lock, new game, leaving
-//   engine/    moves, the arrow keys, spawning and the spawn marks, the spawn options
-//   autoplay/  the three strategies, the timer tick, the mode and speed commands
-//   ui/        building the window and its menus, drawing the board, the victory preview,
-//              what a screen reader hears
+//   engine/    the named moves, the arrow keys, spawning and the spawn marks, the spawn options
+//   autoplay/  the three strategies' calls, the timer tick, the mode and speed commands
+//   ui/        building the window and its menus, the keys' translation, drawing the board, the
+//              victory preview, what a screen reader hears
+// The procedures call the Qt-free core (core/: the rules, the random source, the strategies'
+// choice, the virtual keys), which knows nothing of the window; the icon is drawn in icon/.
 #pragma once
 
 #include "app/singleinstance.h"
