@@ -287,8 +287,8 @@ void TestAutoplay::modeCommands() {
     // Some play first, so that a new game would show.
     for (int i = 0; i < 5; ++i) {
         w.tmrAuto_Timer();
-        QTest::keyClick(&w, Qt::Key_Down);
-        QTest::keyClick(&w, Qt::Key_Left);
+        pressKey(w, Qt::Key_Down);
+        pressKey(w, Qt::Key_Left);
     }
     w.Score += 1000;
     w.DrawBoard();
@@ -400,7 +400,7 @@ void TestAutoplay::newGameStopsAutoPlay() {
     const std::int32_t autoDir = w.AutoDir;
     QSignalSpy newGames(w.mnuNewGame, &QAction::triggered);
     if (how == QLatin1String("F2")) {
-        QTest::keyClick(&w, Qt::Key_F2);
+        pressKey(w, Qt::Key_F2);
     } else if (how == QLatin1String("menu")) {
         w.mnuNewGame->trigger();
     } else if (how == QLatin1String("win")) {

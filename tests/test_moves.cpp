@@ -21,11 +21,6 @@ using namespace korvex::test;
 
 namespace {
 
-void sendAutoRepeat(frmMain& w, Qt::Key key) {
-    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, QString(), /*autorep=*/true);
-    QCoreApplication::sendEvent(&w, &press);
-}
-
 // The window's own procedures for one direction, as the rules name them.
 struct NamedProcedures {
     std::int32_t (frmMain::*canSlide)() const;
@@ -113,7 +108,7 @@ void TestMoves::arrowsMoveWrittenOutBoards() {
     frmMain w;
     QVERIFY(start(w));
     setBoard(w, before, 100);
-    QTest::keyClick(&w, static_cast<Qt::Key>(key));
+    pressKey(w, static_cast<Qt::Key>(key));
 
     const QList<int> marked = marks(w);
     QCOMPARE(marked.size(), 1);
@@ -146,7 +141,7 @@ void TestMoves::onePairInARowAllowsOnlyLeftAndRight() {
     frmMain w;
     QVERIFY(start(w));
     setBoard(w, board);
-    QTest::keyClick(&w, static_cast<Qt::Key>(key));
+    pressKey(w, static_cast<Qt::Key>(key));
     if (!legal) {
         QCOMPARE(w.Board, board);
         QVERIFY(marks(w).isEmpty());
@@ -255,8 +250,8 @@ void TestMoves::keysSharingArrowCodesDoNotMove() {
     board[at(2, 2)] = 2; // every direction is legal
     setBoard(w, board);
     const quint64 scoreWrites = w.lblScore->Writes();
-    QTest::keyClick(&w, static_cast<Qt::Key>(key));
-    QTest::keyClick(&w, character);
+    pressKey(w, static_cast<Qt::Key>(key));
+    QTest::keyClick(&w, character); // the key with its text, as typed
     QCOMPARE(w.Board, board);
     QVERIFY(marks(w).isEmpty());
     QCOMPARE(w.lblScore->Writes(), scoreWrites + 2); // not arrows, but still redrawn
@@ -270,7 +265,7 @@ void TestMoves::autoRepeatIsOneAttemptEach() {
         Cells board{};
         board[at(row, 1)] = 8;
         setBoard(w, board);
-        sendAutoRepeat(w, Qt::Key_Right);
+        pressKey(w, Qt::Key_Right, Held);
         QCOMPARE(w.Board[at(row, 4)], 8);
         QCOMPARE(w.Board[at(row, 1)] == 8, false);
         QCOMPARE(emptyCells(w.Board), 14);
@@ -279,7 +274,7 @@ void TestMoves::autoRepeatIsOneAttemptEach() {
     setBoard(w, kDistinct);
     const quint64 scoreWrites = w.lblScore->Writes();
     for (int i = 0; i < 3; ++i) {
-        sendAutoRepeat(w, Qt::Key_Down);
+        pressKey(w, Qt::Key_Down, Held);
     }
     QCOMPARE(w.lblScore->Writes(), scoreWrites + 3);
     QCOMPARE(w.Board, kDistinct);
@@ -296,10 +291,10 @@ void TestMoves::gameOverIgnoresKeys() {
     const quint64 writes = labelWrites(w);
     const QString caption = w.lblScore->Caption();
     for (const Qt::Key key : kArrowKeys) {
-        QTest::keyClick(&w, key);
-        sendAutoRepeat(w, key);
+        pressKey(w, key);
+        pressKey(w, key, Held);
     }
-    QTest::keyClick(&w, Qt::Key_A);
+    pressKey(w, Qt::Key_A);
     QCOMPARE(w.Board, board);
     QCOMPARE(w.Score, 52);
     QCOMPARE(w.GameOver, 1);
@@ -337,7 +332,7 @@ void TestMoves::escapeClosesTheWindow() {
     w.GameOver = gameOver ? 1 : 0;
     QVERIFY(!w.Unloaded());
     const Cells board = w.Board;
-    QTest::keyClick(&w, Qt::Key_Escape);
+    pressKey(w, Qt::Key_Escape);
     QVERIFY(w.Unloaded());
     QVERIFY(!w.isVisible());
     QVERIFY(!w.tmrAuto.isActive());
@@ -505,7 +500,7 @@ void TestMoves::victoryPreviewShowsTheShowcase() {
         w.GameOver = 1;
     } else if (before == QLatin1String("twice")) {
         w.mnuWin_Click();
-        QTest::keyClick(&w, Qt::Key_Right);
+        pressKey(w, Qt::Key_Right);
     } else if (before == QLatin1String("options")) {
         w.mnuOnly4_Click();
         w.mnuSpeed2000_Click();
@@ -543,7 +538,7 @@ void TestMoves::victoryPreviewShowsTheShowcase() {
     }
     // The game is in play: up packs column 1 into the empty corner, and the new tile lands in
     // the one cell that frees.
-    QTest::keyClick(&w, Qt::Key_Up);
+    pressKey(w, Qt::Key_Up);
     Cells afterUp = kShowcase;
     afterUp[0] = 64;
     afterUp[4] = 128;
@@ -562,7 +557,7 @@ void TestMoves::victoryPreviewFirstMoveRight() {
         frmMain w;
         QVERIFY(start(w, seed));
         w.mnuWin_Click();
-        QTest::keyClick(&w, Qt::Key_Right);
+        pressKey(w, Qt::Key_Right);
         QCOMPARE(w.Board[2], 2);
         QCOMPARE(w.Board[3], 8);
         const QList<int> marked = marks(w);

@@ -8,7 +8,6 @@
 
 #include <QTest>
 
-#include <array>
 #include <cmath>
 #include <cstdint>
 #include <vector>
@@ -110,24 +109,6 @@ private slots:
         const float now = RandomSource::secondsSinceMidnight();
         QVERIFY(now >= 0.0f);
         QVERIFY(now < 86401.0f); // a leap second may reach 86400
-    }
-
-    // A million draws from a fixed seed: all in [0, 1), and the ten tenths equally filled.
-    // Each tenth expects 100000 with a standard deviation of 300; 2000 is over six of them.
-    void drawsAreUniform() {
-        RandomSource source;
-        source.seedRaw(20240601u);
-        constexpr int kDraws = 1000000;
-        std::array<int, 10> tenths{};
-        for (int i = 0; i < kDraws; ++i) {
-            const float r = source.next();
-            QVERIFY(r >= 0.0f && r < 1.0f);
-            ++tenths[static_cast<std::size_t>(r * 10.0f)];
-        }
-        for (std::size_t t = 0; t < tenths.size(); ++t) {
-            QVERIFY2(std::abs(tenths[t] - kDraws / 10) < 2000,
-                     qPrintable(QStringLiteral("tenth %1 holds %2").arg(t).arg(tenths[t])));
-        }
     }
 
     // The value of a free-choice tile: 4 only from the top tenth of the range.

@@ -8,7 +8,6 @@
 #include <QAction>
 #include <QTest>
 
-#include <cmath>
 #include <vector>
 
 using korvex::RandomSource;
@@ -302,26 +301,6 @@ private slots:
             QCOMPARE(w.mnuOnly4->isChecked(), only4);
             QCOMPARE(w.mnuOnly2->isChecked(), !only4);
         }
-    }
-
-    // With no option, one tile in ten is a 4. From a fixed seed the count is fixed; the bound
-    // of five standard deviations (sqrt(0.09 / 200000) = 0.00067) only keeps the test honest
-    // about what it claims.
-    void shareOfFours() {
-        frmMain w;
-        w.Rnd.seedRaw(20250101u);
-        constexpr int kSpawns = 200000;
-        int fours = 0;
-        w.Board = boardWithEmpty({0});
-        for (int i = 0; i < kSpawns; ++i) {
-            w.Board[0] = 0;
-            w.SpawnTile();
-            QVERIFY(w.Board[0] == 2 || w.Board[0] == 4);
-            fours += w.Board[0] == 4 ? 1 : 0;
-        }
-        const double share = static_cast<double>(fours) / kSpawns;
-        QVERIFY2(std::abs(share - 0.1) < 5 * std::sqrt(0.09 / kSpawns),
-                 qPrintable(QStringLiteral("share of 4s: %1").arg(share)));
     }
 
     // ClearSpawnMarks writes only to marked labels and leaves every other property alone.

@@ -61,7 +61,6 @@ private slots:
         QCOMPARE(w.windowTitle(), QStringLiteral("Игра Korvex"));
         QWidget* client = w.centralWidget();
         QVERIFY(client != nullptr);
-        QCOMPARE(client->size(), QSize(px(4785), px(5025)));
         QCOMPARE(client->size(), QSize(319, 335));
         QVERIFY(client->autoFillBackground());
         QCOMPARE(rgb24(client->palette().color(QPalette::Window).rgb()), kGrey);
@@ -76,21 +75,23 @@ private slots:
         QCOMPARE(sizes, expected);
     }
 
-    // Every label's place and size, from the grid's table in twips.
+    // Labels' places and sizes in pixels, from the layout table: cells 78 px apart from 6, 6;
+    // a number label 6 px left of and 18 px below its cell's top.
     void labelGeometry_data() {
         QTest::addColumn<QString>("label");
         QTest::addColumn<int>("index");
         QTest::addColumn<QRect>("rect");
-        for (int k = 0; k < 16; ++k) {
-            QTest::addRow("lblFon(%d)", k) << "lblFon" << k << fonRect(k);
-            QTest::addRow("lblNum(%d)", k) << "lblNum" << k << numRect(k);
-        }
-        QTest::newRow("lblScore") << "lblScore" << 0 << kScoreRect;
-        // Spot checks in pixels, straight from the table's pixel column.
-        QTest::newRow("lblFon(0) px") << "lblFon" << 0 << QRect(6, 6, 73, 73);
-        QTest::newRow("lblFon(15) px") << "lblFon" << 15 << QRect(240, 240, 73, 73);
-        QTest::newRow("lblNum(12) px") << "lblNum" << 12 << QRect(0, 258, 85, 37);
-        QTest::newRow("lblScore px") << "lblScore" << 0 << QRect(6, 318, 230, 13);
+        QTest::newRow("lblFon(0)") << "lblFon" << 0 << QRect(6, 6, 73, 73);
+        QTest::newRow("lblFon(5)") << "lblFon" << 5 << QRect(84, 84, 73, 73);
+        QTest::newRow("lblFon(6)") << "lblFon" << 6 << QRect(162, 84, 73, 73);
+        QTest::newRow("lblFon(11)") << "lblFon" << 11 << QRect(240, 162, 73, 73);
+        QTest::newRow("lblFon(15)") << "lblFon" << 15 << QRect(240, 240, 73, 73);
+        QTest::newRow("lblNum(0)") << "lblNum" << 0 << QRect(0, 24, 85, 37);
+        QTest::newRow("lblNum(5)") << "lblNum" << 5 << QRect(78, 102, 85, 37);
+        QTest::newRow("lblNum(10)") << "lblNum" << 10 << QRect(156, 180, 85, 37);
+        QTest::newRow("lblNum(12)") << "lblNum" << 12 << QRect(0, 258, 85, 37);
+        QTest::newRow("lblNum(15)") << "lblNum" << 15 << QRect(234, 258, 85, 37);
+        QTest::newRow("lblScore") << "lblScore" << 0 << QRect(6, 318, 230, 13);
     }
     void labelGeometry() {
         QFETCH(QString, label);
@@ -179,8 +180,8 @@ private slots:
             QCOMPARE(num->font(), font);
         }
         const int width = QFontMetrics(font).horizontalAdvance(QStringLiteral("16384"));
-        QVERIFY2(width <= px(1275), qPrintable(QStringLiteral("16384 is %1 px").arg(width)));
-        QVERIFY(QFontMetrics(font).height() <= px(555) + 2);
+        QVERIFY2(width <= 85, qPrintable(QStringLiteral("16384 is %1 px").arg(width)));
+        QVERIFY(QFontMetrics(font).height() <= 37 + 2);
     }
 
     // The window itself gets every key: no child can hold the focus.

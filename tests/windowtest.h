@@ -2,8 +2,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
 // Helpers for tests that drive the window: starting it reproducibly, putting a position on
-// the board, reading the spawn marks, counting label writes, checking what the labels show
-// against the reference, and the menu items by what they stand for.
+// the board, sending keys, reading the spawn marks, counting label writes, checking what the
+// labels show against the reference, the menu items by what they stand for, and the size of
+// the long runs.
 #pragma once
 
 #include "app/frmmain.h"
@@ -145,6 +146,28 @@ inline int arrowDirection(int key) {
     return -1;
 }
 
+// The storm and the long play run at a size that catches their faults in seconds; a soak
+// (KORVEX_SOAK=1) runs them at full size.
+inline bool soak() {
+    return qEnvironmentVariableIntValue("KORVEX_SOAK") == 1;
+}
+inline std::int64_t runSize(std::int64_t quick, std::int64_t full) {
+    return soak() ? full : quick;
+}
+
+// One key as the player's keyboard sends it to the window: press and release, or with
+// `held` one repeated key-down of a key held down. Keys meant for an open menu go through
+// the window handle instead (QTest::keyClick(w.windowHandle(), key)): only that path reaches
+// the menu's popup, as the platform's keyboard does.
+enum KeyStroke { Click, Held };
+inline void pressKey(frmMain& w, Qt::Key key, KeyStroke stroke = Click) {
+    if (stroke == Click) {
+        QTest::keyClick(&w, key);
+        return;
+    }
+    QTest::simulateEvent(&w, /*press=*/true, key, Qt::NoModifier, QString(), /*repeat=*/true, 0);
+}
+
 // --- The menu items ---------------------------------------------------------------------
 
 inline QList<QAction*> allItems(const frmMain& w) {
@@ -170,14 +193,19 @@ inline void callStrategy(frmMain& w, int mode) {
     (w.*strategies[mode - 1])();
 }
 
-inline QList<int> checkedModes(const frmMain& w) {
+// The values whose menu item carries the check mark.
+template <typename Values, typename Item>
+QList<int> checkedOf(const frmMain& w, const Values& values, Item item) {
     QList<int> checked;
-    for (int mode = 1; mode <= 3; ++mode) {
-        if (modeItem(w, mode)->isChecked()) {
-            checked << mode;
+    for (const int value : values) {
+        if (item(w, value)->isChecked()) {
+            checked << value;
         }
     }
     return checked;
+}
+inline QList<int> checkedModes(const frmMain& w) {
+    return checkedOf(w, std::array<int, 3>{1, 2, 3}, modeItem);
 }
 
 inline constexpr std::array<int, 4> kSpeeds{10, 200, 700, 2000};
@@ -193,13 +221,7 @@ inline QAction* speedItem(const frmMain& w, int interval) {
 }
 
 inline QList<int> checkedSpeeds(const frmMain& w) {
-    QList<int> checked;
-    for (const int interval : kSpeeds) {
-        if (speedItem(w, interval)->isChecked()) {
-            checked << interval;
-        }
-    }
-    return checked;
+    return checkedOf(w, kSpeeds, speedItem);
 }
 
 // The pixels of `image` inside `area` that `isInk` picks: their bounding box and their count.
