@@ -8,11 +8,13 @@
 
 #include "testsupport.h"
 
+#include <QDeadlineTimer>
 #include <QProcess>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
 #include <fstream>
 #include <memory>
 #include <optional>
@@ -21,7 +23,6 @@
 
 namespace korvex::test {
 
-inline const QString kLockName = QStringLiteral("korvex.lock");
 constexpr int kGenerousMs = 20000; // for anything that should take a moment
 constexpr int kStaysUpMs = 2000;   // a copy that should run must still run after this long
 
@@ -87,7 +88,7 @@ struct Surroundings {
         return Root.isValid() && QFileInfo(Runtime).isDir() && QFileInfo(Tmp).isDir() &&
                QFileInfo(Home).isDir();
     }
-    QString runtimeLock() const { return Runtime + QLatin1Char('/') + kLockName; }
+    QString runtimeLock() const { return lockIn(Runtime); }
 };
 
 // The processes holding a whole-file lock on `file`, read from the kernel's table of locks.
@@ -134,18 +135,26 @@ inline QString describe(QProcess* p) {
         .arg(QString::fromLocal8Bit(p->readAllStandardError()));
 }
 
-// Empty when the copy took the lock within a generous wait and then kept running.
-inline QString startsAndRuns(QProcess* p, const QString& lockFile) {
+// Empty when the copy took the lock within a generous wait. Whether it then stays up is told by
+// stillRuns() once, at the end, so the wait overlaps whatever else the test does.
+inline QString takesLock(QProcess* p, const QString& lockFile) {
     if (!QTest::qWaitFor(
             [&] { return holdsLock(p, lockFile) || p->state() == QProcess::NotRunning; },
             kGenerousMs) ||
         !holdsLock(p, lockFile)) {
         return QStringLiteral("no lock on %1: %2").arg(lockFile, describe(p));
     }
-    if (p->waitForFinished(kStaysUpMs)) {
-        return QStringLiteral("the game ended by itself: ") + describe(p);
-    }
     return {};
+}
+
+// Empty when `p` still holds the lock once `until` has passed: a copy that should run must not
+// end by itself in the meantime. Take `until` as QDeadlineTimer(kStaysUpMs) when it took the lock.
+inline QString stillRuns(QProcess* p, const QString& lockFile, const QDeadlineTimer& until) {
+    if (p->state() != QProcess::NotRunning) {
+        p->waitForFinished(static_cast<int>(std::max<qint64>(until.remainingTime(), 1)));
+    }
+    return holdsLock(p, lockFile) ? QString()
+                                  : QStringLiteral("the game ended by itself: ") + describe(p);
 }
 
 // Empty when a copy that found another one running ended by itself, normally, with status 0
@@ -249,7 +258,7 @@ inline bool startOnDisplay(GameOnDisplay& on, const QString& program, const char
         on.Where.Env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
         on.Where.Env.insert(QStringLiteral("DISPLAY"), on.Display.name());
         on.Game = on.Started.start(program, args, on.Where.Env);
-        failed = startsAndRuns(on.Game, on.Where.runtimeLock());
+        failed = takesLock(on.Game, on.Where.runtimeLock());
     }
     QByteArray found;
     if (failed.isEmpty()) {

@@ -107,8 +107,8 @@ class TestSurroundings : public QObject {
     QByteArray SavedRuntime, SavedTmp, SavedHome;
     QString SavedCwd;
 
-    QString fallback() const { return Tmp + QStringLiteral("/korvex-%1").arg(geteuid()); }
-    QString homeFallback() const { return Home + QStringLiteral("/.cache/korvex"); }
+    QString fallback() const { return tmpFallback(Tmp); }
+    QString homeFallback() const { return korvex::test::homeFallback(Home); }
 
     static void restore(const char* name, const QByteArray& value) {
         if (value.isNull()) {
@@ -243,8 +243,7 @@ private slots:
 
         SingleInstance lock;
         QCOMPARE(acquireQuietly(lock), SingleInstance::Result::Acquired);
-        QCOMPARE(QString::fromStdString(lock.path()),
-                 homeFallback() + QStringLiteral("/korvex.lock"));
+        QCOMPARE(QString::fromStdString(lock.path()), lockIn(homeFallback()));
         if (!lookInside.isEmpty()) {
             QCOMPARE(
                 QDir(lookInside).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System),
@@ -268,7 +267,7 @@ private slots:
         SingleInstance lock;
         QCOMPARE(acquireQuietly(lock), SingleInstance::Result::Acquired);
         QCOMPARE(lock.path(), std::string());
-        QVERIFY(!QFileInfo::exists(elsewhere + QStringLiteral("/korvex.lock")));
+        QVERIFY(!QFileInfo::exists(lockIn(elsewhere)));
     }
 
     // Two locks conflict even inside one process, wherever the lock lives; the loser wins once
@@ -289,7 +288,7 @@ private slots:
         } else {
             qunsetenv("XDG_RUNTIME_DIR");
         }
-        const QString lockFile = dir + QStringLiteral("/korvex.lock");
+        const QString lockFile = lockIn(dir);
 
         std::optional<SingleInstance> first(std::in_place);
         SingleInstance second;
@@ -323,7 +322,7 @@ private slots:
         const QString dir = Scratch->filePath(QStringLiteral("run"));
         QVERIFY(makeDir(dir, 0700));
         qputenv("XDG_RUNTIME_DIR", native(dir));
-        QFile leftover(dir + QStringLiteral("/korvex.lock"));
+        QFile leftover(lockIn(dir));
         QVERIFY(leftover.open(QIODevice::WriteOnly));
         leftover.close();
 

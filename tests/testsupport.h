@@ -28,6 +28,19 @@ inline void usePrivateRuntimeDir() {
     qputenv("XDG_RUNTIME_DIR", dir.path().toLocal8Bit());
 }
 
+// The single-instance lock file the game keeps in `dir`.
+inline QString lockIn(const QString& dir) {
+    return dir + QStringLiteral("/korvex.lock");
+}
+
+// Where the lock goes when the runtime directory will not do: first under TMPDIR, then HOME.
+inline QString tmpFallback(const QString& tmp, uid_t owner = geteuid()) {
+    return tmp + QStringLiteral("/korvex-%1").arg(owner);
+}
+inline QString homeFallback(const QString& home) {
+    return home + QStringLiteral("/.cache/korvex");
+}
+
 inline QByteArray native(const QString& path) {
     return QFile::encodeName(path);
 }
