@@ -56,11 +56,8 @@ Series timeRedraws(frmMain& window, const std::string& name, int samples, Prepar
 int main(int argc, char** argv) {
     Report report(argc, argv);
     const int samples = std::stoi(takeOption(argc, argv, "--samples", "10000"));
-    prepareQtEnvironment();
-    QApplication app(argc, argv);
-
-    frmMain window;
-    window.Form_Load();
+    WindowBench bench(argc, argv);
+    frmMain& window = bench.Window;
     window.Rnd.seedRaw(20240607);
     window.mnuNewGame_Click();
     showAndSettle(window);
@@ -96,14 +93,8 @@ int main(int argc, char** argv) {
     std::vector<Series> ticks;
     std::vector<Series> frames;
     Series allTicks{"all three strategies", {}};
-    const struct {
-        Strategy strategy;
-        void (frmMain::*click)();
-    } modes[] = {{Strategy::AllDirections, &frmMain::mnuAuto1_Click},
-                 {Strategy::ThreeDirections, &frmMain::mnuAuto2_Click},
-                 {Strategy::Corner, &frmMain::mnuAuto3_Click}};
     int gamesEnded = 0;
-    for (const auto& mode : modes) {
+    for (const StrategyItem& mode : kStrategyItems) {
         window.mnuNewGame_Click();
         (window.*mode.click)();
         window.tmrAuto.stop();

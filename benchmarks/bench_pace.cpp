@@ -91,23 +91,13 @@ int main(int argc, char** argv) {
     Report report(argc, argv);
     const double duration = std::stod(takeOption(argc, argv, "--seconds", "10"));
     const std::string chosen = takeOption(argc, argv, "--strategies", "123");
-    prepareQtEnvironment();
-    QApplication app(argc, argv);
-
-    frmMain window;
-    window.Form_Load();
+    WindowBench bench(argc, argv);
+    frmMain& window = bench.Window;
     showAndSettle(window);
     window.mnuSpeed10_Click();
 
-    const struct {
-        char key;
-        Strategy strategy;
-        void (frmMain::*click)();
-    } modes[] = {{'1', Strategy::AllDirections, &frmMain::mnuAuto1_Click},
-                 {'2', Strategy::ThreeDirections, &frmMain::mnuAuto2_Click},
-                 {'3', Strategy::Corner, &frmMain::mnuAuto3_Click}};
     std::vector<PaceRun> runs;
-    for (const auto& mode : modes) {
+    for (const StrategyItem& mode : kStrategyItems) {
         if (chosen.find(mode.key) != std::string::npos) {
             runs.push_back(runPace(window, mode.strategy, mode.click, duration));
         }

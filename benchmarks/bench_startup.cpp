@@ -7,13 +7,14 @@
 // A third program, the floor with one line of text, shows what Qt's font system alone adds.
 //   bench-startup [--runs N] [--game PATH] [--floor PATH] [--textfloor PATH] [--md FILE]
 //                 [--goals FILE]
+#include "clock.h"
 #include "league.h"
 #include "report.h"
 
 #include <cerrno>
 #include <csignal>
-#include <cstring>
-#include <ctime>
+#include <cstdio>
+#include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
 #include <poll.h>
@@ -29,12 +30,6 @@ extern char** environ;
 using namespace korvex::bench;
 
 namespace {
-
-long long monotonicNs() {
-    timespec ts{};
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return static_cast<long long>(ts.tv_sec) * 1000000000LL + ts.tv_nsec;
-}
 
 struct Launch {
     bool ok = false;
@@ -52,26 +47,6 @@ long long valueOf(const std::string& text, const char* key) {
 
 Launch launch(const std::string& program) {
     Launch result;
-    char dirTemplate[] = "/tmp/korvex-bench-XXXXXX"; // mkdtemp makes it 0700
-    const char* runtime = mkdtemp(dirTemplate);
-    if (runtime == nullptr) {
-        return result;
-    }
-    std::vector<std::string> env;
-    for (char** e = environ; *e != nullptr; ++e) {
-        if (std::strncmp(*e, "QT_QPA_PLATFORM=", 16) != 0 &&
-            std::strncmp(*e, "XDG_RUNTIME_DIR=", 16) != 0) {
-            env.emplace_back(*e);
-        }
-    }
-    env.emplace_back("QT_QPA_PLATFORM=offscreen");
-    env.emplace_back(std::string("XDG_RUNTIME_DIR=") + runtime);
-    std::vector<char*> envp;
-    for (std::string& e : env) {
-        envp.push_back(e.data());
-    }
-    envp.push_back(nullptr);
-
     int out[2];
     if (pipe(out) != 0) {
         return result;
@@ -87,7 +62,7 @@ Launch launch(const std::string& program) {
 
     pid_t pid = 0;
     const long long startedAt = monotonicNs();
-    const int spawned = posix_spawn(&pid, path.c_str(), &actions, nullptr, argv, envp.data());
+    const int spawned = posix_spawn(&pid, path.c_str(), &actions, nullptr, argv, environ);
     posix_spawn_file_actions_destroy(&actions);
     close(out[1]);
     if (spawned != 0) {
@@ -116,8 +91,6 @@ Launch launch(const std::string& program) {
     rusage usage{};
     while (wait4(pid, &status, 0, &usage) < 0 && errno == EINTR) {
     }
-    std::error_code ignored;
-    std::filesystem::remove_all(runtime, ignored);
 
     const long long frame = valueOf(text, "frame");
     if (frame == 0 || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
@@ -153,9 +126,26 @@ std::string summaryRow(const char* name, const Summary& s) {
            fixed(percentile(s.frame, 1.0), 2) + " | " + fixed(median(s.peak), 2) + " |\n";
 }
 
+// What every program started here inherits: the offscreen platform, and a lock directory of
+// this run's own (mkdtemp makes it 0700), so a running game is never disturbed.
+struct Surroundings {
+    char Runtime[32] = "/tmp/korvex-bench-XXXXXX";
+    bool Made = mkdtemp(Runtime) != nullptr && setenv("XDG_RUNTIME_DIR", Runtime, 1) == 0 &&
+                setenv("QT_QPA_PLATFORM", "offscreen", 1) == 0;
+    ~Surroundings() {
+        std::error_code ignored;
+        std::filesystem::remove_all(Runtime, ignored);
+    }
+};
+
 } // namespace
 
 int main(int argc, char** argv) {
+    const Surroundings surroundings;
+    if (!surroundings.Made) {
+        std::perror("bench-startup: a lock directory of its own");
+        return 1;
+    }
     Report report(argc, argv);
     const int runs = std::stoi(takeOption(argc, argv, "--runs", "21"));
     const std::string game = takeOption(argc, argv, "--game", KORVEX_STARTUP_GAME);
@@ -188,14 +178,14 @@ int main(int argc, char** argv) {
     std::string md;
     md += "Each program is started " + std::to_string(runs) +
           " times, the three in turn, after two unrecorded starts of each, as a fresh process "
-          "on the offscreen platform with a lock directory of its own. Times run from just "
-          "before `posix_spawn` to the moments noted by a probe linked beside the program's "
-          "own `main()`: its libraries loaded (before `main()`), the `QApplication` running "
-          "its start-up routines (inside its constructor), and the first frame of the main "
-          "window painted and flushed. The game is built from the game's own `app/main.cpp`; "
-          "the floor is an empty `QMainWindow`; the text floor is the same window showing one "
-          "`QLabel` of text. Peak memory is the child's `ru_maxrss`; each program quits right "
-          "after its first frame.\n\n";
+          "on the offscreen platform with a lock directory of the benchmark's own. Times run "
+          "from just before `posix_spawn` to the moments noted by a probe linked beside the "
+          "program's own `main()`: its libraries loaded (before `main()`), the `QApplication` "
+          "running its start-up routines (inside its constructor), and the first frame of the "
+          "main window painted and flushed. The game is built from the game's own "
+          "`app/main.cpp`; the floor is an empty `QMainWindow`; the text floor is the same "
+          "window showing one `QLabel` of text. Peak memory is the child's `ru_maxrss`; each "
+          "program quits right after its first frame.\n\n";
     md += "| Program | Runs | Libraries loaded (ms) | `QApplication` start-up routines (ms) | "
           "First frame, median (ms) | First frame, min – max (ms) | Peak resident memory "
           "(MiB) |\n|---|---:|---:|---:|---:|---:|---:|\n";

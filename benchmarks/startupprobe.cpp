@@ -5,21 +5,18 @@
 // loaded, when the application object exists, and when the first frame of its main window
 // is drawn, prints the three CLOCK_MONOTONIC times on standard output and quits. The
 // launcher (bench-startup) reads the clock just before it starts the process.
+#include "clock.h"
+
 #include <QApplication>
 #include <QEvent>
 #include <QMainWindow>
 #include <QMetaObject>
 
 #include <cstdio>
-#include <ctime>
+
+using korvex::bench::monotonicNs;
 
 namespace {
-
-long long monotonicNs() {
-    timespec ts{};
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return static_cast<long long>(ts.tv_sec) * 1000000000LL + ts.tv_nsec;
-}
 
 long long loadedAt = 0;
 long long appAt = 0;

@@ -7,6 +7,7 @@
 #include "app/frmmain.h"
 #include "league.h"
 #include "report.h"
+#include "windowsupport.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -28,14 +29,10 @@ private slots:
     void takeOptionLeavesTheRest_data();
     void takeOptionLeavesTheRest();
     void reportWritesWhatScriptsBenchReads();
-
-private:
-    QTemporaryDir runtime; // a lock directory of this test's own
 };
 
 void TestLeague::initTestCase() {
-    QVERIFY(runtime.isValid());
-    qputenv("XDG_RUNTIME_DIR", runtime.path().toLocal8Bit());
+    korvex::test::usePrivateRuntimeDir();
 }
 
 void TestLeague::leagueGameIsTheWindowsGame_data() {
@@ -68,17 +65,7 @@ void TestLeague::leagueGameIsTheWindowsGame() {
     window.Form_Load();
     window.Rnd.seedRaw(seed);
     window.mnuNewGame_Click();
-    switch (strategy) {
-    case 1:
-        window.mnuAuto1_Click();
-        break;
-    case 2:
-        window.mnuAuto2_Click();
-        break;
-    default:
-        window.mnuAuto3_Click();
-        break;
-    }
+    (window.*kStrategyItems[strategy - 1].click)();
     QCOMPARE(window.AutoMode, strategy);
     window.tmrAuto.stop();
     int moves = 0;

@@ -5,26 +5,45 @@
 // a running game is never disturbed, shown and exposed before anything is timed.
 #pragma once
 
+#include "../tests/testsupport.h"
 #include "app/frmmain.h"
+#include "clock.h"
+#include "strategies.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QTemporaryDir>
 #include <QWindow>
-
-#include <cstdlib>
-#include <ctime>
 
 namespace korvex::bench {
 
-// Call before the QApplication is made.
-inline void prepareQtEnvironment() {
-    static QTemporaryDir runtime; // 0700, removed at exit
-    qputenv("XDG_RUNTIME_DIR", runtime.path().toLocal8Bit());
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    }
-}
+// The application and its window, loaded, on the offscreen platform unless another is asked
+// for, with the lock directory of this process's own.
+class WindowBench {
+    struct Prepared {
+        Prepared() {
+            korvex::test::usePrivateRuntimeDir();
+            if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+                qputenv("QT_QPA_PLATFORM", "offscreen");
+            }
+        }
+    } Prepare; // before the application is made
+    QApplication App;
+
+public:
+    frmMain Window;
+    WindowBench(int& argc, char** argv) : App(argc, argv) { Window.Form_Load(); }
+};
+
+// The three strategies' menu items, each with the digit that names it on a command line.
+struct StrategyItem {
+    char key;
+    Strategy strategy;
+    void (frmMain::*click)();
+};
+inline constexpr StrategyItem kStrategyItems[] = {
+    {'1', Strategy::AllDirections, &frmMain::mnuAuto1_Click},
+    {'2', Strategy::ThreeDirections, &frmMain::mnuAuto2_Click},
+    {'3', Strategy::Corner, &frmMain::mnuAuto3_Click}};
 
 // Shows the window and lets it paint its first frame.
 inline void showAndSettle(frmMain& window) {
@@ -38,12 +57,6 @@ inline void showAndSettle(frmMain& window) {
     for (int i = 0; i < 5; ++i) {
         QApplication::processEvents();
     }
-}
-
-inline double cpuSeconds() {
-    timespec ts{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
 }
 
 // The sum of property writes the 32 cell labels have taken.
