@@ -1,9 +1,9 @@
 // SPDX-FileCopyrightText: 2026 Korvex developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-// Helpers for tests that start the real program as processes: a private place for each run,
-// the processes it started (killed whatever happens), who holds the single-instance lock,
-// how a copy that should leave left, and the game on a private X server.
+// Helpers for tests that start the real program as processes: a place of its own with the
+// processes started there (killed whatever happens), who holds the single-instance lock, how a
+// copy that should leave left, and the game on a private X server.
 #pragma once
 
 #include "testsupport.h"
@@ -26,69 +26,26 @@ namespace korvex::test {
 constexpr int kGenerousMs = 20000; // for anything that should take a moment
 constexpr int kStaysUpMs = 2000;   // a copy that should run must still run after this long
 
-// Every process a test starts. Whatever a test leaves running, a failed check included, is
-// killed when this goes out of scope.
-class Processes {
-public:
-    Processes() = default;
-    Processes(const Processes&) = delete;
-    Processes& operator=(const Processes&) = delete;
-    ~Processes() {
-        for (auto& p : List) {
-            if (p->state() != QProcess::NotRunning) {
-                p->kill();
-                p->waitForFinished(kGenerousMs);
-            }
+// A place of its own and every process a test starts there, with its Env and in its Root.
+// Whatever a test leaves running, a failed check included, is killed before the place goes.
+struct Place : Surroundings {
+    ~Place() {
+        for (auto& p : Started) {
+            p->kill();
+            p->waitForFinished(kGenerousMs);
         }
     }
 
-    QProcess* start(const QString& program, const QStringList& args, const QProcessEnvironment& env,
-                    const QString& workingDir = {}) {
-        List.push_back(std::make_unique<QProcess>());
-        QProcess* p = List.back().get();
-        p->setProcessEnvironment(env);
-        if (!workingDir.isEmpty()) {
-            p->setWorkingDirectory(workingDir);
-        }
+    QProcess* start(const QString& program, const QStringList& args = {}) {
+        Started.push_back(std::make_unique<QProcess>());
+        QProcess* p = Started.back().get();
+        p->setProcessEnvironment(Env);
+        p->setWorkingDirectory(Root.path());
         p->start(program, args);
         return p;
     }
 
-private:
-    std::vector<std::unique_ptr<QProcess>> List;
-};
-
-// A fresh place for each run: its own runtime directory (0700), temporary directory and home,
-// so no run meets another's lock, nor a real player's.
-struct Surroundings {
-    QTemporaryDir Root;
-    QString Runtime = Root.filePath(QStringLiteral("run"));
-    QString Tmp = Root.filePath(QStringLiteral("tmp"));
-    QString Home = Root.filePath(QStringLiteral("home"));
-    QProcessEnvironment Env = QProcessEnvironment::systemEnvironment();
-
-    Surroundings() {
-        for (const QString& dir : {Runtime, Tmp, Home}) {
-            makeDir(dir, 0700);
-        }
-        for (const char* name :
-             {"DISPLAY", "WAYLAND_DISPLAY", "QT_SCALE_FACTOR", "FONTCONFIG_FILE"}) {
-            Env.remove(QString::fromLatin1(name));
-        }
-        Env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        // A desktop's UTF-8 locale, whatever the test runs under: in plain C, Qt 6.8 says on
-        // stderr that it switched to C.UTF-8 before the game runs, and a copy that leaves must
-        // leave without a word.
-        Env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
-        Env.insert(QStringLiteral("XDG_RUNTIME_DIR"), Runtime);
-        Env.insert(QStringLiteral("TMPDIR"), Tmp);
-        Env.insert(QStringLiteral("HOME"), Home);
-    }
-    bool valid() const {
-        return Root.isValid() && QFileInfo(Runtime).isDir() && QFileInfo(Tmp).isDir() &&
-               QFileInfo(Home).isDir();
-    }
-    QString runtimeLock() const { return lockIn(Runtime); }
+    std::vector<std::unique_ptr<QProcess>> Started;
 };
 
 // The processes holding a whole-file lock on `file`, read from the kernel's table of locks.
@@ -157,15 +114,23 @@ inline QString stillRuns(QProcess* p, const QString& lockFile, const QDeadlineTi
                                   : QStringLiteral("the game ended by itself: ") + describe(p);
 }
 
-// Empty when a copy that found another one running ended by itself, normally, with status 0
-// and without a word. In hostile surroundings the platform may warn about them on its own;
-// there only the game's own lines are held to `gameSays`.
-inline QString leftSilently(QProcess* p, std::optional<QStringList> gameSays = std::nullopt) {
-    if (p->state() != QProcess::NotRunning && !p->waitForFinished(kGenerousMs)) {
-        return QStringLiteral("a second copy is still running");
+// Empty when `p` ended by itself within a generous wait, normally, with status 0.
+inline QString endsWell(QProcess* p) {
+    if (p->state() != QProcess::NotRunning) {
+        p->waitForFinished(kGenerousMs);
     }
-    if (p->exitStatus() != QProcess::NormalExit || p->exitCode() != 0) {
-        return QStringLiteral("a second copy ended badly: ") + describe(p);
+    return p->state() == QProcess::NotRunning && p->exitStatus() == QProcess::NormalExit &&
+                   p->exitCode() == 0
+               ? QString()
+               : QStringLiteral("it did not end by itself with status 0: ") + describe(p);
+}
+
+// Empty when a copy that found another one running ended well and without a word. In hostile
+// surroundings the platform may warn about them on its own; there only the game's own lines
+// are held to `gameSays`.
+inline QString leftSilently(QProcess* p, std::optional<QStringList> gameSays = std::nullopt) {
+    if (const QString ended = endsWell(p); !ended.isEmpty()) {
+        return QStringLiteral("a second copy: ") + ended;
     }
     const QByteArray out = p->readAllStandardOutput();
     const QByteArray err = p->readAllStandardError();
@@ -181,17 +146,9 @@ inline QString leftSilently(QProcess* p, std::optional<QStringList> gameSays = s
 // A private X server, on a display number it picks itself, stopped when this goes away.
 class VirtualDisplay {
 public:
-    VirtualDisplay() = default;
-    VirtualDisplay(const VirtualDisplay&) = delete;
-    VirtualDisplay& operator=(const VirtualDisplay&) = delete;
     ~VirtualDisplay() {
-        if (Server.state() != QProcess::NotRunning) {
-            Server.terminate();
-            if (!Server.waitForFinished(kGenerousMs)) {
-                Server.kill();
-                Server.waitForFinished(kGenerousMs);
-            }
-        }
+        Server.terminate(); // so that it removes its lock file and socket
+        Server.waitForFinished(kGenerousMs);
     }
 
     // Empty when the server is up and taking clients.
@@ -223,9 +180,8 @@ private:
 
 // The game running on its own X server, with its one window found.
 struct GameOnDisplay {
-    Surroundings Where;
     VirtualDisplay Display;
-    Processes Started;
+    Place Where; // after Display: the game goes before its X server
     QProcess* Game = nullptr;
     QString Window; // the X window id, as xdotool gives it
 
@@ -257,7 +213,7 @@ inline bool startOnDisplay(GameOnDisplay& on, const QString& program, const char
     if (failed.isEmpty()) {
         on.Where.Env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
         on.Where.Env.insert(QStringLiteral("DISPLAY"), on.Display.name());
-        on.Game = on.Started.start(program, args, on.Where.Env);
+        on.Game = on.Where.start(program, args);
         failed = takesLock(on.Game, on.Where.runtimeLock());
     }
     QByteArray found;

@@ -5,9 +5,10 @@
 // validators, agree with each other and with the program, and an install lays out exactly
 // the files listed in install-files.txt, with the icons the program itself draws.
 #include "app/frmmain.h"
-#include "testsupport.h"
 #include "icon.h"
+#include "testsupport.h"
 
+#include <QDebug>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -21,6 +22,8 @@
 
 #include <algorithm>
 
+using namespace korvex::test;
+
 namespace {
 
 const QString kAppId = QStringLiteral("org.korvex.Korvex");
@@ -31,25 +34,34 @@ QString resource(const QString& name) {
 }
 
 // A tool run from the build's surroundings; DESTDIR would move the install out of the prefix.
-korvex::test::ToolRun run(const QString& tool, const QStringList& arguments) {
+ToolRun run(const QString& tool, const QStringList& arguments) {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.remove(QStringLiteral("DESTDIR"));
-    return korvex::test::runTool(tool, arguments, environment);
+    return runTool(tool, arguments, environment);
+}
+
+// The lines of a text file, trimmed, but for comments and empty lines.
+QStringList linesOf(const QString& path) {
+    QFile file(path);
+    QStringList lines;
+    if (file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        for (const QString& line : QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'))) {
+            if (!line.trimmed().isEmpty() && !line.trimmed().startsWith(QLatin1Char('#'))) {
+                lines << line.trimmed();
+            }
+        }
+    }
+    return lines;
 }
 
 // The keys of the [Desktop Entry] group.
 QMap<QString, QString> desktopEntry(const QString& path) {
     QMap<QString, QString> keys;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
-        return keys;
-    }
     bool inGroup = false;
-    while (!file.atEnd()) {
-        const QString line = QString::fromUtf8(file.readLine()).trimmed();
+    for (const QString& line : linesOf(path)) {
         if (line.startsWith(QLatin1Char('['))) {
             inGroup = line == QStringLiteral("[Desktop Entry]");
-        } else if (inGroup && line.contains(QLatin1Char('=')) && !line.startsWith('#')) {
+        } else if (inGroup && line.contains(QLatin1Char('='))) {
             const qsizetype equals = line.indexOf(QLatin1Char('='));
             keys.insert(line.left(equals), line.mid(equals + 1));
         }
@@ -111,9 +123,9 @@ QStringList appstreamFindings(const QString& output) {
 // home page; until the project has one it is left out (see above), so the default build asks
 // for that warning as an info. Debian 12's appstream has no such check and refuses to override
 // a tag it does not know, so there it runs as it is.
-korvex::test::ToolRun validate(QStringList arguments, bool homepageLater) {
+ToolRun validate(QStringList arguments, bool homepageLater) {
     if (homepageLater) {
-        const korvex::test::ToolRun later =
+        const ToolRun later =
             run(QStringLiteral("appstreamcli"),
                 QStringList(arguments) << QStringLiteral("--override=url-homepage-missing=info"));
         if (!later.what().contains(QStringLiteral("'url-homepage-missing' is not recognized"))) {
@@ -121,20 +133,6 @@ korvex::test::ToolRun validate(QStringList arguments, bool homepageLater) {
         }
     }
     return run(QStringLiteral("appstreamcli"), arguments);
-}
-
-QStringList expectedInstall() {
-    QStringList files;
-    QFile file(QStringLiteral(KORVEX_SOURCE_DIR "/tests/install-files.txt"));
-    if (file.open(QIODevice::ReadOnly | QIODevice::Text)) {
-        while (!file.atEnd()) {
-            const QString line = QString::fromUtf8(file.readLine()).trimmed();
-            if (!line.isEmpty() && !line.startsWith(QLatin1Char('#'))) {
-                files << line;
-            }
-        }
-    }
-    return files;
 }
 
 } // namespace
@@ -152,10 +150,9 @@ private slots:
     void initTestCase() {
         QVERIFY(root.isValid());
         prefixPath = root.filePath(QStringLiteral("usr"));
-        const korvex::test::ToolRun install =
-            run(QStringLiteral(KORVEX_CMAKE_COMMAND),
-                {QStringLiteral("--install"), QStringLiteral(KORVEX_BINARY_DIR),
-                 QStringLiteral("--prefix"), prefixPath});
+        const ToolRun install = run(QStringLiteral(KORVEX_CMAKE_COMMAND),
+                                    {QStringLiteral("--install"), QStringLiteral(KORVEX_BINARY_DIR),
+                                     QStringLiteral("--prefix"), prefixPath});
         QVERIFY2(install.ok, qPrintable(install.what()));
         QDirIterator it(root.path(), QDir::Files | QDir::Hidden | QDir::System,
                         QDirIterator::Subdirectories);
@@ -167,8 +164,8 @@ private slots:
     }
 
     void desktopEntryPassesValidator() {
-        const korvex::test::ToolRun check = run(QStringLiteral("desktop-file-validate"),
-                                                {resource(kAppId + QStringLiteral(".desktop"))});
+        const ToolRun check = run(QStringLiteral("desktop-file-validate"),
+                                  {resource(kAppId + QStringLiteral(".desktop"))});
         QVERIFY2(check.ok, qPrintable(check.what()));
         // Hints and warnings leave the exit code at 0; none is accepted either.
         QVERIFY2(check.what().trimmed().isEmpty(), qPrintable(check.what()));
@@ -194,7 +191,7 @@ private slots:
         if (!homepage.isEmpty()) {
             QVERIFY(dir.isValid());
             file = dir.filePath(QStringLiteral("metainfo.xml"));
-            const korvex::test::ToolRun made = run(
+            const ToolRun made = run(
                 QStringLiteral(KORVEX_CMAKE_COMMAND),
                 {QStringLiteral("-DSOURCE=") + resource(kAppId + QStringLiteral(".metainfo.xml")),
                  QStringLiteral("-DOUTPUT=") + file, QStringLiteral("-DHOMEPAGE=") + homepage,
@@ -202,10 +199,9 @@ private slots:
                  kSourceDir + QStringLiteral("/cmake/metainfo.cmake")});
             QVERIFY2(made.ok, qPrintable(made.what()));
         }
-        const korvex::test::ToolRun check =
-            validate({QStringLiteral("validate"), QStringLiteral("--no-net"),
-                      QStringLiteral("--no-color"), file},
-                     homepage.isEmpty());
+        const ToolRun check = validate({QStringLiteral("validate"), QStringLiteral("--no-net"),
+                                        QStringLiteral("--no-color"), file},
+                                       homepage.isEmpty());
         QVERIFY2(check.ok, qPrintable(check.what()));
         QVERIFY2(appstreamFindings(check.what()).isEmpty(), qPrintable(check.what()));
         QVERIFY2(homepage.isEmpty() || !check.what().contains(QStringLiteral("url-homepage")),
@@ -278,10 +274,8 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         const QSize outer = window.frameGeometry().size();
         const int needed = info.value(QStringLiteral("component/requires/display_length")).toInt();
-        const QString sizes = QStringLiteral("window %1x%2, display_length %3")
-                                  .arg(outer.width())
-                                  .arg(outer.height())
-                                  .arg(needed);
+        QString sizes;
+        QDebug(&sizes) << "window" << outer << "display_length" << needed;
         QVERIFY2(needed - qMax(outer.width(), outer.height()) >= 30, qPrintable(sizes));
         QVERIFY2(needed - qMax(outer.width(), outer.height()) <= 60, qPrintable(sizes));
         // The first release listed is the newest.
@@ -297,10 +291,9 @@ private slots:
 
     // The installed tree as a whole: the metainfo finds its desktop entry and its icon.
     void installedTreePassesAppstream() {
-        const korvex::test::ToolRun check =
-            validate({QStringLiteral("validate-tree"), QStringLiteral("--no-net"),
-                      QStringLiteral("--no-color"), root.path()},
-                     true);
+        const ToolRun check = validate({QStringLiteral("validate-tree"), QStringLiteral("--no-net"),
+                                        QStringLiteral("--no-color"), root.path()},
+                                       true);
         QVERIFY2(check.ok, qPrintable(check.what()));
         QVERIFY2(appstreamFindings(check.what()).isEmpty(), qPrintable(check.what()));
         QVERIFY2(check.what().contains(kAppId + QStringLiteral(".metainfo.xml")),
@@ -308,20 +301,13 @@ private slots:
     }
 
     void installLaysOutExactlyTheListedFiles() {
-        const QStringList expected = expectedInstall();
+        const QStringList expected =
+            linesOf(kSourceDir + QStringLiteral("/tests/install-files.txt"));
         QVERIFY2(!expected.isEmpty(), "tests/install-files.txt is missing or empty");
-        QStringList missing;
-        for (const QString& file : expected) {
-            if (!installed.contains(file)) {
-                missing << file;
-            }
-        }
-        QStringList extra;
-        for (const QString& file : installed) {
-            if (!expected.contains(file)) {
-                extra << file;
-            }
-        }
+        QStringList missing = expected;
+        missing.removeIf([this](const QString& file) { return installed.contains(file); });
+        QStringList extra = installed;
+        extra.removeIf([&](const QString& file) { return expected.contains(file); });
         QVERIFY2(missing.isEmpty() && extra.isEmpty(),
                  qPrintable(QStringLiteral("missing: %1\nnot listed: %2")
                                 .arg(missing.join(' '), extra.join(' '))));

@@ -3,10 +3,11 @@
 
 // The game's icon: one design, drawn in code at every size and hand-written as SVG for
 // launchers that scale; the two must agree, and the small sizes must stay readable.
-#include "testsupport.h"
 #include "icon.h"
+#include "testsupport.h"
 
 #include <QColor>
+#include <QDebug>
 #include <QImage>
 #include <QTemporaryDir>
 #include <QTest>
@@ -14,6 +15,8 @@
 #include <algorithm>
 #include <cstdlib>
 #include <vector>
+
+using namespace korvex::test;
 
 namespace {
 
@@ -38,16 +41,6 @@ std::vector<Run> runsAlong(const QImage& image, bool horizontal, int at) {
     return runs;
 }
 
-QString describe(const std::vector<Run>& runs) {
-    QStringList parts;
-    for (const Run& run : runs) {
-        parts << QStringLiteral("%1%2")
-                     .arg(run.grey ? QStringLiteral("grey ") : QStringLiteral("tile "))
-                     .arg(run.length);
-    }
-    return parts.join(QStringLiteral(", "));
-}
-
 } // namespace
 
 class TestIcon : public QObject {
@@ -68,10 +61,11 @@ private slots:
         for (const bool horizontal : {true, false}) {
             for (const int at : {size / 4, size - 1 - size / 4}) {
                 const std::vector<Run> runs = runsAlong(image, horizontal, at);
-                const QString where = QStringLiteral("%1 %2: %3")
-                                          .arg(horizontal ? "row" : "column")
-                                          .arg(at)
-                                          .arg(describe(runs));
+                QString where;
+                QDebug(&where).nospace() << (horizontal ? "row " : "column ") << at << ":";
+                for (const Run& run : runs) {
+                    QDebug(&where) << (run.grey ? "grey" : "tile") << run.length;
+                }
                 QVERIFY2(runs.size() == 5, qPrintable(where));
                 QVERIFY2(runs[0].grey && !runs[1].grey && runs[2].grey && !runs[3].grey &&
                              runs[4].grey,
@@ -106,11 +100,11 @@ private slots:
         QTemporaryDir dir;
         QVERIFY(dir.isValid());
         const QString png = dir.filePath(QStringLiteral("icon.png"));
-        const korvex::test::ToolRun rsvg = korvex::test::runTool(
-            QStringLiteral("rsvg-convert"),
-            {QStringLiteral("-w"), QStringLiteral("64"), QStringLiteral("-h"), QStringLiteral("64"),
-             QStringLiteral("-o"), png,
-             QStringLiteral(KORVEX_SOURCE_DIR "/resources/org.korvex.Korvex.svg")});
+        const ToolRun rsvg =
+            runTool(QStringLiteral("rsvg-convert"),
+                    {QStringLiteral("-w"), QStringLiteral("64"), QStringLiteral("-h"),
+                     QStringLiteral("64"), QStringLiteral("-o"), png,
+                     QStringLiteral(KORVEX_SOURCE_DIR "/resources/org.korvex.Korvex.svg")});
         QVERIFY2(rsvg.ok, qPrintable(rsvg.what()));
 
         const QImage fromSvg = QImage(png).convertToFormat(QImage::Format_ARGB32);

@@ -3,9 +3,9 @@
 
 // The rules without a window: the line tables, slide, merge, preview and legality, the eight
 // values a strategy decides on, and each strategy's choice of direction and `AutoDir`.
-#include "strategies.h"
-#include "rules.h"
 #include "reference.h"
+#include "rules.h"
+#include "strategies.h"
 
 #include <QTest>
 

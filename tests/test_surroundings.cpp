@@ -9,6 +9,7 @@
 #include "windowtest.h"
 
 #include <QCoreApplication>
+#include <QDebug>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -16,14 +17,11 @@
 #include <QFontInfo>
 #include <QImage>
 #include <QPainter>
-#include <QProcess>
-#include <QTemporaryDir>
 #include <QTemporaryFile>
 #include <QTest>
 
 #include <cstdio>
 #include <functional>
-#include <memory>
 #include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -66,34 +64,31 @@ QString lockDirectory(QByteArray* err) {
     return dir;
 }
 
-// What is not transparent: ink.
-QRect inkIn(const QImage& image) {
+// The extent in device pixels of what `paint` draws on a transparent canvas of `size`: what is
+// not transparent is ink.
+template <typename Paint> QRect inkOf(QSize size, qreal ratio, Paint paint) {
+    QImage image(size * ratio, QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(ratio);
+    image.fill(Qt::transparent);
+    paint(image);
     return korvex::test::inkIn(image, image.rect(), [](QRgb p) { return qAlpha(p) != 0; }).box;
 }
 
-// The extent of what the label paints (its text) in device pixels; the label's background is
-// left out, so any pixel that is not transparent is ink.
+// What the label paints (its text; its background is left out), and the same text drawn in the
+// same font with room to spare: what the label would paint if nothing were cut off.
 QRect inkOf(QWidget* label, qreal ratio) {
-    QImage image(label->size() * ratio, QImage::Format_ARGB32_Premultiplied);
-    image.setDevicePixelRatio(ratio);
-    image.fill(Qt::transparent);
-    label->render(&image, QPoint(), QRegion(), QWidget::RenderFlags());
-    return inkIn(image);
+    return inkOf(label->size(), ratio, [label](QImage& image) {
+        label->render(&image, QPoint(), QRegion(), QWidget::RenderFlags());
+    });
 }
-
-// The extent of the same text drawn in the same font with room to spare: what the label
-// would paint if nothing were cut off.
 QRect freeInkOf(const QLabel* label, qreal ratio) {
     const QSize room = label->size() * 4;
-    QImage image(room * ratio, QImage::Format_ARGB32_Premultiplied);
-    image.setDevicePixelRatio(ratio);
-    image.fill(Qt::transparent);
-    QPainter painter(&image);
-    painter.setFont(label->font());
-    painter.setPen(Qt::black);
-    painter.drawText(QRect(QPoint(0, 0), room), Qt::AlignCenter, label->text());
-    painter.end();
-    return inkIn(image);
+    return inkOf(room, ratio, [&](QImage& image) {
+        QPainter painter(&image);
+        painter.setFont(label->font());
+        painter.setPen(Qt::black);
+        painter.drawText(QRect(QPoint(0, 0), room), Qt::AlignCenter, label->text());
+    });
 }
 
 } // namespace
@@ -101,50 +96,21 @@ QRect freeInkOf(const QLabel* label, qreal ratio) {
 class TestSurroundings : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<QTemporaryDir> Scratch;
-    QString Tmp;  // TMPDIR during a test: where the fallback goes first
-    QString Home; // HOME during a test: where the fallback goes next
-    QByteArray SavedRuntime, SavedTmp, SavedHome;
-    QString SavedCwd;
+    // Each test lives in its own place, so a fallback never meets a real player's lock.
+    std::optional<Surroundings> Where;
 
-    QString fallback() const { return tmpFallback(Tmp); }
-    QString homeFallback() const { return korvex::test::homeFallback(Home); }
-
-    static void restore(const char* name, const QByteArray& value) {
-        if (value.isNull()) {
-            qunsetenv(name);
-        } else {
-            qputenv(name, value);
-        }
+    QString fallback() const { return tmpFallback(Where->Tmp); }
+    QString homeFallback() const { return korvex::test::homeFallback(Where->Home); }
+    void noRuntimeDir() {
+        Where->Env.remove(QStringLiteral("XDG_RUNTIME_DIR"));
+        Where->live();
     }
 
 private slots:
-    void initTestCase() {
-        usePrivateRuntimeDir();
-        SavedRuntime = qgetenv("XDG_RUNTIME_DIR");
-        SavedTmp = qEnvironmentVariableIsSet("TMPDIR") ? qgetenv("TMPDIR") : QByteArray();
-        SavedHome = qEnvironmentVariableIsSet("HOME") ? qgetenv("HOME") : QByteArray();
-        SavedCwd = QDir::currentPath();
-    }
-
-    // Each test gets its own TMPDIR and HOME, so a fallback never meets a real player's lock.
     void init() {
-        Scratch = std::make_unique<QTemporaryDir>();
-        QVERIFY(Scratch->isValid());
-        Tmp = Scratch->filePath(QStringLiteral("tmp"));
-        Home = Scratch->filePath(QStringLiteral("home"));
-        QVERIFY(makeDir(Tmp, 0700));
-        QVERIFY(makeDir(Home, 0700));
-        qputenv("TMPDIR", native(Tmp));
-        qputenv("HOME", native(Home));
-    }
-
-    void cleanup() {
-        QDir::setCurrent(SavedCwd);
-        restore("XDG_RUNTIME_DIR", SavedRuntime);
-        restore("TMPDIR", SavedTmp);
-        restore("HOME", SavedHome);
-        Scratch.reset();
+        Where.emplace();
+        QVERIFY(Where->valid());
+        Where->live();
     }
 
     // Which runtime directories may hold the lock: only a real directory of this user's that
@@ -153,20 +119,17 @@ private slots:
     void runtimeDirectoryChoice_data() {
         QTest::addColumn<QString>("situation");
         QTest::addColumn<bool>("usesRuntime");
-        QTest::newRow("private") << "private" << true;
-        QTest::newRow("readable by others") << "readable by others" << true;
-        QTest::newRow("unset") << "unset" << false;
-        QTest::newRow("empty") << "empty" << false;
-        QTest::newRow("missing") << "missing" << false;
-        QTest::newRow("relative") << "relative" << false;
-        QTest::newRow("a file") << "a file" << false;
-        QTest::newRow("world-writable") << "world-writable" << false;
-        QTest::newRow("sticky world-writable") << "sticky world-writable" << false;
-        QTest::newRow("group-writable") << "group-writable" << false;
-        QTest::newRow("symlink to a private dir") << "symlink to a private dir" << false;
-        QTest::newRow("another user's") << "another user's" << false;
-        // Root may write anywhere, so an unwritable mode does not stop it.
-        QTest::newRow("unwritable") << "unwritable" << (geteuid() == 0);
+        for (const char* situation :
+             {"private", "readable by others", "unset", "empty", "missing", "relative", "a file",
+              "world-writable", "sticky world-writable", "group-writable",
+              "symlink to a private dir", "another user's", "unwritable"}) {
+            const QString name = QString::fromLatin1(situation);
+            // Root may write anywhere, so an unwritable mode does not stop it.
+            QTest::newRow(situation) << name
+                                     << (name == QLatin1String("private") ||
+                                         name == QLatin1String("readable by others") ||
+                                         (name == QLatin1String("unwritable") && geteuid() == 0));
+        }
     }
 
     void runtimeDirectoryChoice() {
@@ -175,38 +138,32 @@ private slots:
         if (situation == QLatin1String("another user's") && !canGiveAway()) {
             QSKIP("needs root and a user 'nobody' to give the directory away");
         }
-        QString value;
-        QVERIFY(makeRuntimeDir(situation, Scratch->filePath(QStringLiteral("run")), &value));
-        // A relative path would put the lock wherever the game happens to be started.
-        QVERIFY(QDir::setCurrent(Scratch->path()));
-        if (value.isNull()) {
-            qunsetenv("XDG_RUNTIME_DIR");
-        } else {
-            qputenv("XDG_RUNTIME_DIR", native(value));
-        }
+        // Lived in from Root: a relative path would put the lock wherever the game is started.
+        QVERIFY(Where->makeRuntime(situation));
+        Where->live();
 
         QByteArray err;
         const QString dir = lockDirectory(&err);
         if (usesRuntime) {
-            QCOMPARE(dir, value);
+            QCOMPARE(dir, Where->Runtime);
             QCOMPARE(err, QByteArray());
             return;
         }
         QCOMPARE(dir, fallback());
-        QVERIFY2(notPrivate(dir).isEmpty(), qPrintable(notPrivate(dir)));
+        VERIFY_EMPTY(notPrivate(dir));
         QCOMPARE(err.count('\n'), 1);
         QVERIFY2(err.startsWith("korvex: ") && err.contains(native(dir)), err.constData());
     }
 
     // A umask that lets everyone in does not widen the fallback directory.
     void fallbackIsPrivateWhateverTheUmask() {
-        qunsetenv("XDG_RUNTIME_DIR");
+        noRuntimeDir();
         const mode_t saved = ::umask(0);
         QByteArray err;
         const QString dir = lockDirectory(&err);
         ::umask(saved);
         QCOMPARE(dir, fallback());
-        QVERIFY2(notPrivate(dir).isEmpty(), qPrintable(notPrivate(dir)));
+        VERIFY_EMPTY(notPrivate(dir));
     }
 
     // The fallback's name in the temporary directory is known to everyone, so someone else may
@@ -214,18 +171,18 @@ private slots:
     // nothing is written into what the other one made.
     void takenFallbackIsNotUsed_data() {
         QTest::addColumn<QString>("situation");
-        QTest::newRow("another user's") << "another user's";
-        QTest::newRow("world-writable") << "world-writable";
-        QTest::newRow("symlink to a private dir") << "symlink to a private dir";
-        QTest::newRow("a file") << "a file";
+        for (const char* situation :
+             {"another user's", "world-writable", "symlink to a private dir", "a file"}) {
+            QTest::newRow(situation) << QString::fromLatin1(situation);
+        }
     }
 
     void takenFallbackIsNotUsed() {
         QFETCH(QString, situation);
-        qunsetenv("XDG_RUNTIME_DIR");
         if (situation == QLatin1String("another user's") && !canGiveAway()) {
             QSKIP("needs root and a user 'nobody' to give the directory away");
         }
+        noRuntimeDir();
         const QString taken = fallback();
         QString ignored;
         QVERIFY(makeRuntimeDir(situation, taken, &ignored));
@@ -237,7 +194,7 @@ private slots:
 
         QByteArray err;
         QCOMPARE(lockDirectory(&err), homeFallback());
-        QVERIFY2(notPrivate(homeFallback()).isEmpty(), qPrintable(notPrivate(homeFallback())));
+        VERIFY_EMPTY(notPrivate(homeFallback()));
         QCOMPARE(err.count('\n'), 1);
         QVERIFY2(err.contains(native(homeFallback())), err.constData());
 
@@ -253,9 +210,9 @@ private slots:
 
     // With no private place at all the game still runs, unguarded, and says why.
     void noPrivatePlaceLeavesTheGameUnguarded() {
-        qunsetenv("XDG_RUNTIME_DIR");
-        qunsetenv("HOME");
-        const QString elsewhere = Scratch->filePath(QStringLiteral("elsewhere"));
+        Where->Env.remove(QStringLiteral("HOME"));
+        noRuntimeDir();
+        const QString elsewhere = Where->Root.filePath(QStringLiteral("elsewhere"));
         QVERIFY(makeDir(elsewhere, 0700));
         QVERIFY(QFile::link(elsewhere, fallback()));
 
@@ -280,15 +237,10 @@ private slots:
 
     void twoLocksConflict() {
         QFETCH(bool, inRuntime);
-        QString dir = fallback();
-        if (inRuntime) {
-            dir = Scratch->filePath(QStringLiteral("run"));
-            QVERIFY(makeDir(dir, 0700));
-            qputenv("XDG_RUNTIME_DIR", native(dir));
-        } else {
-            qunsetenv("XDG_RUNTIME_DIR");
+        if (!inRuntime) {
+            noRuntimeDir();
         }
-        const QString lockFile = lockIn(dir);
+        const QString lockFile = lockIn(inRuntime ? Where->Runtime : fallback());
 
         std::optional<SingleInstance> first(std::in_place);
         SingleInstance second;
@@ -319,10 +271,7 @@ private slots:
 
     // A lock file left behind by a copy that died does not keep the next one out.
     void leftoverLockFileDoesNotBlock() {
-        const QString dir = Scratch->filePath(QStringLiteral("run"));
-        QVERIFY(makeDir(dir, 0700));
-        qputenv("XDG_RUNTIME_DIR", native(dir));
-        QFile leftover(lockIn(dir));
+        QFile leftover(Where->runtimeLock());
         QVERIFY(leftover.open(QIODevice::WriteOnly));
         leftover.close();
 
@@ -357,40 +306,26 @@ private slots:
             return;
         }
 
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        // The child lives in this test's place, but for the scale and the fonts.
+        QProcessEnvironment& env = Where->Env;
         env.insert(QString::fromLatin1(kChildVariable), QStringLiteral("1"));
-        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        env.remove(QStringLiteral("QT_SCALE_FACTOR"));
-        env.remove(QStringLiteral("FONTCONFIG_FILE"));
         if (scale != 1) {
             env.insert(QStringLiteral("QT_SCALE_FACTOR"), QString::number(scale));
         }
-        QTemporaryDir fonts;
         if (!files.isEmpty()) {
-            QVERIFY(fonts.isValid());
             QString failure;
-            const QString conf = writeFontConfig(fonts.path(), files, &failure);
+            const QString conf = writeFontConfig(Where->Root.path(), files, &failure);
             QVERIFY2(!conf.isEmpty(), qPrintable(failure));
             env.insert(QStringLiteral("FONTCONFIG_FILE"), conf);
         }
-
-        QProcess child;
-        child.setProcessEnvironment(env);
-        child.setProcessChannelMode(QProcess::MergedChannels);
-        child.start(QCoreApplication::applicationFilePath(),
-                    {QStringLiteral("boardLayoutAndNumbers:") +
-                     QString::fromUtf8(QTest::currentDataTag())});
-        const bool finished = child.waitForFinished(120000);
-        if (!finished) {
-            child.kill();
-            child.waitForFinished();
-        }
-        const QByteArray output = child.readAll();
-        QVERIFY2(finished && child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0,
-                 output.constData());
-        QVERIFY2(output.contains("PASS   : TestSurroundings::boardLayoutAndNumbers") ||
-                     output.contains("SKIP   : TestSurroundings::boardLayoutAndNumbers"),
-                 output.constData());
+        const ToolRun child = runTool(
+            QCoreApplication::applicationFilePath(),
+            {QStringLiteral("boardLayoutAndNumbers:") + QString::fromUtf8(QTest::currentDataTag())},
+            env);
+        QVERIFY2(child.ok, qPrintable(child.what()));
+        QVERIFY2(child.out.contains("PASS   : TestSurroundings::boardLayoutAndNumbers") ||
+                     child.out.contains("SKIP   : TestSurroundings::boardLayoutAndNumbers"),
+                 qPrintable(child.what()));
     }
 
 private:
@@ -451,20 +386,9 @@ private:
             const QSize device = label->size() * scale;
             const int cellLeft = 6 * scale;
             const int cellRight = (6 + 73) * scale - 1;
-            const QString where =
-                QStringLiteral(
-                    "%1 paints %2,%3 to %4,%5 in %6x%7 (cell %8 to %9), unclipped %10x%11")
-                    .arg(label->Caption())
-                    .arg(ink.left())
-                    .arg(ink.top())
-                    .arg(ink.right())
-                    .arg(ink.bottom())
-                    .arg(device.width())
-                    .arg(device.height())
-                    .arg(cellLeft)
-                    .arg(cellRight)
-                    .arg(free.width())
-                    .arg(free.height());
+            QString where;
+            QDebug(&where) << label->Caption() << "paints" << ink << "in" << device << "cell"
+                           << cellLeft << "to" << cellRight << "unclipped" << free.size();
             QVERIFY2(!ink.isEmpty(), qPrintable(where));
             QVERIFY2(qAbs(ink.width() - free.width()) <= 1 &&
                          qAbs(ink.height() - free.height()) <= 1,

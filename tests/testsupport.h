@@ -1,9 +1,10 @@
 // SPDX-FileCopyrightText: 2026 Korvex developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-// The surroundings the tests set up: a private runtime directory per test process, so runs in
-// parallel never meet each other's single-instance lock; directories with a given mode or
-// owner; font configurations that know only the faces given; and running a helper program.
+// The surroundings the tests and benchmarks set up: a private runtime directory per process,
+// so runs in parallel never meet each other's single-instance lock; a fresh place with a clean
+// environment for a child or for this process; directories with a given mode or owner; font
+// configurations that know only the faces given; and running a helper program to its end.
 #pragma once
 
 #include <QByteArray>
@@ -11,6 +12,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QStandardPaths>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -19,6 +21,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
+
+// Fails the test with `failure` unless it is empty: the helpers that check say what is wrong.
+#define VERIFY_EMPTY(failure)                                                                      \
+    do {                                                                                           \
+        const QString failure_ = (failure);                                                        \
+        QVERIFY2(failure_.isEmpty(), qPrintable(failure_));                                        \
+    } while (false)
 
 namespace korvex::test {
 
@@ -108,6 +117,68 @@ inline bool makeRuntimeDir(const QString& situation, const QString& path, QStrin
     }
     return situation == QLatin1String("missing");
 }
+
+// A fresh place: its own runtime directory (0700), temporary directory and home, so no run
+// meets another's lock, nor a real player's. Env is the environment for a child started there;
+// live() makes it this process's own, for the code under test that reads it in-process.
+struct Surroundings {
+    QTemporaryDir Root;
+    QString Runtime = Root.filePath(QStringLiteral("run"));
+    QString Tmp = Root.filePath(QStringLiteral("tmp"));
+    QString Home = Root.filePath(QStringLiteral("home"));
+    QProcessEnvironment Env = QProcessEnvironment::systemEnvironment();
+
+    Surroundings() {
+        for (const QString& dir : {Runtime, Tmp, Home}) {
+            makeDir(dir, 0700);
+        }
+        for (const char* name :
+             {"DISPLAY", "WAYLAND_DISPLAY", "QT_SCALE_FACTOR", "FONTCONFIG_FILE"}) {
+            Env.remove(QString::fromLatin1(name));
+        }
+        Env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        // A desktop's UTF-8 locale, whatever the test runs under: in plain C, Qt 6.8 says on
+        // stderr that it switched to C.UTF-8 before the game runs, and a copy that leaves must
+        // leave without a word.
+        Env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
+        Env.insert(QStringLiteral("XDG_RUNTIME_DIR"), Runtime);
+        Env.insert(QStringLiteral("TMPDIR"), Tmp);
+        Env.insert(QStringLiteral("HOME"), Home);
+    }
+    bool valid() const {
+        return Root.isValid() && QFileInfo(Runtime).isDir() && QFileInfo(Tmp).isDir() &&
+               QFileInfo(Home).isDir();
+    }
+    QString runtimeLock() const { return lockIn(Runtime); }
+
+    // Makes the runtime directory into one of makeRuntimeDir()'s situations and hands it over.
+    bool makeRuntime(const QString& situation) {
+        QString value;
+        if (!QDir().rmdir(Runtime) || !makeRuntimeDir(situation, Runtime, &value)) {
+            return false;
+        }
+        if (value.isNull()) {
+            Env.remove(QStringLiteral("XDG_RUNTIME_DIR"));
+        } else {
+            Env.insert(QStringLiteral("XDG_RUNTIME_DIR"), value);
+        }
+        return true;
+    }
+
+    // This process takes the runtime directory, temporary directory and home of Env, and works
+    // in Root, where a relative runtime directory is found.
+    void live() const {
+        for (const char* name : {"XDG_RUNTIME_DIR", "TMPDIR", "HOME"}) {
+            const QString key = QString::fromLatin1(name);
+            if (Env.contains(key)) {
+                qputenv(name, native(Env.value(key)));
+            } else {
+                qunsetenv(name);
+            }
+        }
+        QDir::setCurrent(Root.path());
+    }
+};
 
 // Empty when path is a real directory of `owner`'s with mode 0700, else what is wrong.
 inline QString notPrivate(const QString& path, uid_t owner = geteuid()) {
