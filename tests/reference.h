@@ -129,14 +129,6 @@ inline int emptyCells(const Cells& cells) {
     return n;
 }
 
-inline std::int64_t tileSum(const Cells& cells) {
-    std::int64_t sum = 0;
-    for (const std::int32_t v : cells) {
-        sum += v;
-    }
-    return sum;
-}
-
 // The merge rule's worked lines, each already slid once: the line after the merge pass, after
 // the second slide, and the points.
 struct WorkedLine {

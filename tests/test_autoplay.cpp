@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <vector>
 
 using namespace korvex::test;
 
@@ -21,13 +22,10 @@ private slots:
     void initTestCase() { usePrivateRuntimeDir(); }
 
     void fixturesHaveTheirLegalDirections();
-    void workedExamples_data();
-    void workedExamples();
     void endOfTheGame_data();
     void endOfTheGame();
     void choiceAndAutoDirByTable_data();
     void choiceAndAutoDirByTable();
-    void cornerAlternatesDownAndLeft();
     void gameEndsOnlyOnTheNextTick();
 
     void modeCommands_data();
@@ -48,43 +46,6 @@ void TestAutoplay::fixturesHaveTheirLegalDirections() {
     for (int mask = 0; mask < 16; ++mask) {
         QCOMPARE(legalMask(boardWithLegal(mask)), mask);
     }
-}
-
-// The rules' worked examples: the corner player finding only up, the three-direction player
-// merging left by the preview alone, the all-directions player walking round to down. The
-// call plays through the move sequence (the old mark goes, one new tile is marked), leaves
-// the points in `MoveGain` for the tick to draw, and sets `AutoDir` for the next call.
-void TestAutoplay::workedExamples_data() {
-    QTest::addColumn<int>("mode");
-    QTest::addColumn<int>("entry");
-    QTest::addColumn<Cells>("board");
-    QTest::addColumn<int>("played");
-    QTest::addColumn<int>("autoDirAfter");
-    QTest::newRow("corner from 0, tiles along the bottom: up, then down first")
-        << 3 << 0 << kBottomRow << U << 0;
-    QTest::newRow("three directions from 2, two 2s top-left: left by merge, then right first")
-        << 2 << 2 << kTwoTwos << L << 0;
-    QTest::newRow("all directions from 3, only down legal: down, then left first")
-        << 1 << 3 << boardWithLegal(1 << D) << D << 3;
-}
-
-void TestAutoplay::workedExamples() {
-    QFETCH(int, mode);
-    QFETCH(int, entry);
-    QFETCH(Cells, board);
-    QFETCH(int, played);
-    QFETCH(int, autoDirAfter);
-    frmMain w;
-    QVERIFY(start(w));
-    setBoard(w, board, 10);
-    w.lblFon[5]->SetBorderStyle(1); // the previous move's mark
-    w.AutoDir = entry;
-    callStrategy(w, mode);
-    QCOMPARE(directionPlayed(w, board), played); // one tile marked, the old mark gone
-    QCOMPARE(w.AutoDir, autoDirAfter);
-    QCOMPARE(w.MoveGain, move(board, played).points);
-    QCOMPARE(w.Score, 10);
-    QCOMPARE(w.GameOver, 0);
 }
 
 // The end test: on a full board where nothing is legal, any strategy plays nothing, ends the
@@ -138,8 +99,11 @@ void TestAutoplay::endOfTheGame() {
     QVERIFY2(drawnWrong(w, last).isEmpty(), qPrintable(drawnWrong(w, last)));
 }
 
-// For every strategy, every `AutoDir` on entry and every set of legal directions: the first
-// legal direction of the strategy's order is played, and `AutoDir` follows the direction.
+// For every strategy, every `AutoDir` on entry and every set of legal directions, and with
+// two 2s where left is legal by their merge alone: the call plays the first legal direction
+// of the strategy's order through the move sequence (the old mark goes, one new tile is
+// marked), leaves the points in `MoveGain` for the tick to draw, and sets `AutoDir` by the
+// direction played.
 void TestAutoplay::choiceAndAutoDirByTable_data() {
     addStrategyEntryRows();
 }
@@ -150,55 +114,24 @@ void TestAutoplay::choiceAndAutoDirByTable() {
     const StrategyRules& s = strategyOf(mode);
     frmMain w;
     QVERIFY(start(w));
+    std::vector<Cells> boards{kTwoTwos};
     for (int mask = 1; mask < 16; ++mask) {
-        const int expected = firstLegal(s, entry, mask);
-        const Cells board = boardWithLegal(mask);
-        setBoard(w, board);
+        boards.push_back(boardWithLegal(mask));
+    }
+    for (const Cells& board : boards) {
+        const int expected = firstLegal(s, entry, legalMask(board));
+        setBoard(w, board, 10);
+        w.lblFon[5]->SetBorderStyle(1); // the previous move's mark
         w.AutoDir = entry;
         const quint64 writes = labelWrites(w, ScoreLabel | NumberLabels);
         callStrategy(w, mode);
-        const QByteArray where = "legal mask " + QByteArray::number(mask);
+        const QByteArray where = boardText(board).toUtf8();
         QVERIFY2(directionPlayed(w, board) == expected, where);
         QVERIFY2(w.AutoDir == s.autoDirAfter[expected], where);
-        QVERIFY2(w.GameOver == 0, where);
-        QVERIFY2(labelWrites(w, ScoreLabel | NumberLabels) == writes, where);
+        QVERIFY2(w.MoveGain == move(board, expected).points, where);
+        QVERIFY2(w.Score == 10 && w.GameOver == 0, where);
+        QVERIFY2(labelWrites(w, ScoreLabel | NumberLabels) == writes, where); // never draws
     }
-}
-
-// With the same position each time (both down and left legal), successive calls alternate.
-void TestAutoplay::cornerAlternatesDownAndLeft() {
-    const Cells board = boardWithLegal((1 << D) | (1 << L) | (1 << R));
-    for (const int entry : {0, 1}) {
-        frmMain w;
-        QVERIFY(start(w));
-        w.AutoDir = entry;
-        int expected = entry == 0 ? D : L;
-        for (int call = 0; call < 6; ++call) {
-            setBoard(w, board);
-            w.AutoCorner();
-            QCOMPARE(directionPlayed(w, board), expected);
-            expected = expected == D ? L : D;
-        }
-    }
-    // And on a board that evolves: every call that finds both legal plays the other one of
-    // the two than the call before, once the corner player has played one of them.
-    frmMain w;
-    QVERIFY(start(w, 31));
-    w.mnuAuto3_Click();
-    int previous = -1;
-    int alternations = 0;
-    for (int call = 0; call < 400 && w.GameOver == 0; ++call) {
-        const Cells before = w.Board;
-        const bool both = (legalMask(before) & (1 << D)) && (legalMask(before) & (1 << L));
-        w.tmrAuto_Timer();
-        const int played = directionPlayed(w, before);
-        if (both && (previous == D || previous == L)) {
-            QCOMPARE(played, previous == D ? L : D);
-            ++alternations;
-        }
-        previous = played;
-    }
-    QVERIFY(alternations > 20);
 }
 
 // A move that leaves nothing legal: the call that made it goes on as usual, and the next one
@@ -496,7 +429,9 @@ void TestAutoplay::tickWithoutModeOnlyDraws() {
     QCOMPARE(w.GameOver, 0);
 }
 
-// Each strategy plays a game to its end on the real timer at 10 ms a move, drawing every tick.
+// Each strategy, chosen by its item, plays a game to its end on the real timer at 10 ms a
+// move, drawing every tick; each tick plays what that mode's order picks from the `AutoDir` it
+// finds, and leaves `AutoDir` as the mode's rules do.
 void TestAutoplay::wholeGamesOnTheRealTimer_data() {
     QTest::addColumn<int>("mode");
     for (const StrategyRules& s : kStrategies) {
@@ -511,15 +446,35 @@ void TestAutoplay::wholeGamesOnTheRealTimer() {
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
     w.mnuSpeed10->trigger();
+    const StrategyRules& s = strategyOf(mode);
+    Cells before{};
+    int autoDir = 0;
     int ticks = 0;
-    connect(&w.tmrAuto, &QTimer::timeout, &w, [&ticks] { ++ticks; });
+    QString wrong;
+    // Connected after the window's own handler, so it sees each tick's outcome.
+    connect(&w.tmrAuto, &QTimer::timeout, &w, [&] {
+        ++ticks;
+        const int expected = firstLegal(s, autoDir, legalMask(before));
+        if (wrong.isEmpty() && expected >= 0 &&
+            (directionPlayed(w, before) != expected || w.AutoDir != s.autoDirAfter[expected])) {
+            wrong = QStringLiteral("tick %1 from AutoDir %2 on %3")
+                        .arg(ticks)
+                        .arg(autoDir)
+                        .arg(boardText(before));
+        }
+        before = w.Board;
+        autoDir = w.AutoDir;
+    });
     const quint64 scoreWrites = w.lblScore->Writes();
 
     modeItem(w, mode)->trigger();
+    before = w.Board;
+    autoDir = w.AutoDir;
     QVERIFY(w.tmrAuto.isActive());
     QCOMPARE(w.tmrAuto.interval(), 10);
     QTRY_VERIFY_WITH_TIMEOUT(w.GameOver == 1, 120000);
 
+    QVERIFY2(wrong.isEmpty(), qPrintable(wrong));
     QVERIFY(ticks > 50);
     QCOMPARE(w.lblScore->Writes(), scoreWrites + static_cast<quint64>(ticks));
     QCOMPARE(w.AutoMode, 0);

@@ -43,7 +43,8 @@ private slots:
     // only a free choice draws again, for the value. A twin source with the same seed
     // predicts both, over many seeds, so that every empty cell and both values turn up. The
     // new tile alone is marked, nothing is drawn, and the Qt-free helper that the headless
-    // league shares places the same tile.
+    // league shares places the same tile. A full board ends the game instead, whatever the
+    // option, without a draw, and the helper reports that it placed nothing.
     void spawnFollowsTheDraws_data() {
         QTest::addColumn<Cells>("board");
         QTest::addColumn<TileRule>("rule");
@@ -53,7 +54,8 @@ private slots:
         const std::pair<const char*, Cells> boards[] = {
             {"empty board", Cells{}},
             {"cells 5 and 14 empty", boardWithEmpty({5, 14})},
-            {"only cell 15 empty", boardWithEmpty({15})}};
+            {"only cell 15 empty", boardWithEmpty({15})},
+            {"full board", kDistinct}};
         for (const auto& [boardName, board] : boards) {
             for (const auto& [ruleName, rule] : rules) {
                 QTest::addRow("%s, %s", boardName, ruleName) << board << rule;
@@ -71,6 +73,7 @@ private slots:
         if (QAction* option = optionItem(w, rule)) {
             option->trigger();
         }
+        const bool full = emptyCells(board) == 0;
         const quint64 drawn = labelWrites(w, ScoreLabel | NumberLabels);
         QList<int> landed;
         int fours = 0;
@@ -79,26 +82,32 @@ private slots:
             RandomSource twin;
             twin.seedRaw(seed);
             RandomSource league = twin;
-            const int target = kthEmptyCell(board, twin.next());
-            const std::int32_t value = rule == TileRule::Only2   ? 2
+            const int target = full ? -1 : kthEmptyCell(board, twin.next());
+            const std::int32_t value = full                      ? 0
+                                       : rule == TileRule::Only2 ? 2
                                        : rule == TileRule::Only4 ? 4
                                                                  : tileOfDraw(twin.next());
             Cells expected = board;
-            expected[target] = value;
+            if (!full) {
+                expected[target] = value;
+            }
 
             w.Board = board;
+            w.GameOver = 0;
             w.ClearSpawnMarks();
             w.SpawnTile();
             QCOMPARE(w.Board, expected);
-            QCOMPARE(marks(w), QList<int>{target});
-            QCOMPARE(w.GameOver, 0);
-            QCOMPARE(w.Rnd.next(), twin.next()); // exactly the draws the rule takes
+            QCOMPARE(marks(w), full ? QList<int>{} : QList<int>{target});
+            QCOMPARE(w.GameOver, full ? 1 : 0);
+            const float afterSpawn = twin.next();
+            QCOMPARE(w.Rnd.next(), afterSpawn); // exactly the draws the rule takes
 
             Cells cells = board;
             const korvex::Spawned spawned = korvex::spawnTile(cells, league, rule);
             QCOMPARE(spawned.index, target);
             QCOMPARE(spawned.value, value);
             QCOMPARE(cells, expected);
+            QCOMPARE(league.next(), afterSpawn);
             landed << target;
             fours += value == 4 ? 1 : 0;
         }
@@ -106,44 +115,7 @@ private slots:
         for (int i = 0; i < 16; ++i) {
             QVERIFY2(landed.contains(i) == (board[i] == 0), qPrintable(QString::number(i)));
         }
-        QCOMPARE(fours > 0, rule != TileRule::Only2);
-    }
-
-    // A full board ends the game and changes nothing else, whatever the option; nothing is
-    // drawn from the random source, and the helper reports that it placed nothing.
-    void fullBoardEndsTheGame_data() {
-        QTest::addColumn<TileRule>("rule");
-        QTest::newRow("random value") << TileRule::Random;
-        QTest::newRow("only 2") << TileRule::Only2;
-        QTest::newRow("only 4") << TileRule::Only4;
-    }
-    void fullBoardEndsTheGame() {
-        QFETCH(TileRule, rule);
-        frmMain w;
-        if (QAction* option = optionItem(w, rule)) {
-            option->trigger();
-        }
-        w.Rnd.seedRaw(777u);
-        RandomSource twin;
-        twin.seedRaw(777u);
-        // Move both one draw in, so an untouched source is not merely a fresh one.
-        QCOMPARE(w.Rnd.next(), twin.next());
-        RandomSource league = twin;
-        RandomSource leagueTwin = twin;
-
-        w.Board = kDistinct;
-        w.SpawnTile();
-        QCOMPARE(w.GameOver, 1);
-        QCOMPARE(w.Board, kDistinct);
-        QVERIFY(marks(w).isEmpty());
-        QCOMPARE(w.Rnd.next(), twin.next());
-
-        Cells cells = kDistinct;
-        const korvex::Spawned spawned = korvex::spawnTile(cells, league, rule);
-        QCOMPARE(spawned.index, -1);
-        QCOMPARE(spawned.value, 0);
-        QCOMPARE(cells, kDistinct);
-        QCOMPARE(league.next(), leagueTwin.next());
+        QCOMPARE(fours > 0, rule != TileRule::Only2 && !full);
     }
 
     // The k-th empty cell in storage order, k = floor(r * n) + 1: with only cells 5 and 14
@@ -215,20 +187,6 @@ private slots:
         QCOMPARE(w.Board[6], 0);
         QCOMPARE(w.lblFon[11]->BorderStyle(), 1);
         QCOMPARE(w.GameOver, 0);
-    }
-
-    // Earlier marks stay: the caller clears them, which is why a new game shows two.
-    void spawnKeepsEarlierMarks() {
-        frmMain w;
-        w.Rnd.seedRaw(5u);
-        w.Board.fill(0);
-        w.SpawnTile();
-        w.SpawnTile();
-        QCOMPARE(emptyCells(w.Board), 14);
-        QCOMPARE(marks(w).size(), 2);
-        for (const int i : marks(w)) {
-            QVERIFY(w.Board[i] != 0);
-        }
     }
 
     // The option marks through click sequences, by a real click (QAction::trigger) and by the

@@ -151,8 +151,15 @@ inline int arrowDirection(int key) {
 inline bool soak() {
     return qEnvironmentVariableIntValue("KORVEX_SOAK") == 1;
 }
-inline std::int64_t runSize(std::int64_t quick, std::int64_t full) {
-    return soak() ? full : quick;
+// A whole number from the environment, or `fallback` where it holds none.
+inline std::uint64_t envNumber(const char* name, std::uint64_t fallback) {
+    bool ok = false;
+    const qulonglong value = qEnvironmentVariable(name).toULongLong(&ok);
+    return ok ? value : fallback;
+}
+// The size of such a run: `variable` where it is set, else the quick or the full one.
+inline std::int64_t runSize(const char* variable, std::int64_t quick, std::int64_t full) {
+    return static_cast<std::int64_t>(envNumber(variable, soak() ? full : quick));
 }
 
 // One key as the player's keyboard sends it to the window: press and release, or with
