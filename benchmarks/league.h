@@ -6,9 +6,9 @@
 // play the same game move for move.
 #pragma once
 
-#include "strategies.h"
 #include "random.h"
 #include "rules.h"
+#include "strategies.h"
 
 #include <cstdint>
 #include <functional>
