@@ -331,6 +331,9 @@ constexpr int kShowcaseMark = 1;
 inline constexpr Cells kBottomRow{0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2, 4, 8, 16};
 // Two 2s in the two leftmost cells of the top row: left is legal by its merge alone.
 inline constexpr Cells kTwoTwos{2, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+// A full board of distinct tiles but for row 1's only pair, 2 2: only left and right are legal.
+inline const Cells kPairInRowOne =
+    board("2 2 8 16 / 32 64 128 256 / 512 1024 2048 4096 / 8192 16384 32768 65536");
 
 // A position on which exactly the directions of the mask (bit d for direction d) are legal:
 // 2, 4, 8, 16 along one row or column where two opposite directions are blocked, a single 2

@@ -75,17 +75,16 @@ void TestMoves::arrowsMoveWrittenOutBoards_data() {
     QTest::newRow("left: two tiles slide, neither meets the other: no gain")
         << int(Qt::Key_Left) << board("0 0 0 0 / 0 2 0 0 / 0 0 0 2 / 0 0 0 0")
         << board("0 0 0 0 / 2 0 0 0 / 2 0 0 0 / 0 0 0 0") << 0;
-    // A full board whose one equal pair lies in row 1: only left and right are legal, and the
-    // gap the merge leaves is the one cell for the new tile.
+    // On the one-pair board the gap the merge leaves is the one cell for the new tile.
     const std::string rest = " / 32 64 128 256 / 512 1024 2048 4096 / 8192 16384 32768 65536";
-    const Cells pair = board(("2 2 8 16" + rest).c_str());
     QTest::newRow("left: one pair on a full board")
-        << int(Qt::Key_Left) << pair << board(("4 8 16 0" + rest).c_str()) << 4;
+        << int(Qt::Key_Left) << kPairInRowOne << board(("4 8 16 0" + rest).c_str()) << 4;
     QTest::newRow("right: one pair on a full board")
-        << int(Qt::Key_Right) << pair << board(("0 4 8 16" + rest).c_str()) << 4;
-    QTest::newRow("up: one pair in a row, nothing moves") << int(Qt::Key_Up) << pair << pair << 0;
+        << int(Qt::Key_Right) << kPairInRowOne << board(("0 4 8 16" + rest).c_str()) << 4;
+    QTest::newRow("up: one pair in a row, nothing moves")
+        << int(Qt::Key_Up) << kPairInRowOne << kPairInRowOne << 0;
     QTest::newRow("down: one pair in a row, nothing moves")
-        << int(Qt::Key_Down) << pair << pair << 0;
+        << int(Qt::Key_Down) << kPairInRowOne << kPairInRowOne << 0;
 }
 
 void TestMoves::arrowsMoveWrittenOutBoards() {

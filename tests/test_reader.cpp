@@ -18,15 +18,13 @@
 using korvex::Cells;
 using korvex::test::board;
 using korvex::test::kDistinct;
+using korvex::test::kPairInRowOne;
 using korvex::test::setBoard;
 using korvex::test::start;
 
 namespace {
 
-// Full boards of distinct tiles but for row 1's only pair, 2 2; then the same with the pair's
-// first tile taken out: a slide, no points.
-const Cells kPairInRowOne =
-    board("2 2 8 16 / 32 64 128 256 / 512 1024 2048 4096 / 8192 16384 32768 65536");
+// kPairInRowOne with the pair's first tile taken out: a slide, no points.
 const Cells kGapInRowOne =
     board("0 2 8 16 / 32 64 128 256 / 512 1024 2048 4096 / 8192 16384 32768 65536");
 

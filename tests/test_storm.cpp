@@ -122,10 +122,9 @@ bool isTile(std::int32_t v) {
     return v >= 2 && (v & (v - 1)) == 0;
 }
 
-// The invariants that hold between any two events, whatever happened. Empty when all hold;
-// otherwise the broken one and the whole state.
-QString checkWhole(const frmMain& w) {
-    const Snapshot s = take(w);
+// The invariants that hold between any two events, for `w` and `s`, a snapshot just taken of
+// it. Empty when all hold; otherwise the broken one and the whole state.
+QString checkWhole(const frmMain& w, const Snapshot& s) {
     if (QString drawn = drawnWrong(w, s.board); !drawn.isEmpty()) {
         return drawn;
     }
@@ -169,6 +168,10 @@ QString checkWhole(const frmMain& w) {
         }
     }
     return {};
+}
+
+QString checkWhole(const frmMain& w) {
+    return checkWhole(w, take(w));
 }
 
 // --- The kinds of event and what each must leave behind -------------------------------------
@@ -574,7 +577,7 @@ private:
         const Snapshot after = take(W);
         const std::int64_t at = Index++;
         ++Counts.byKind[static_cast<int>(kind)];
-        QString e = checkWhole(W);
+        QString e = checkWhole(W, after);
         if (e.isEmpty()) {
             e = expect(kind, before, after, direction);
         }
