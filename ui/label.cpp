@@ -3,11 +3,30 @@
 
 #include "label.h"
 
+#include <QAccessibleWidget>
 #include <QPalette>
 
 namespace {
 constexpr QRgb rgb24(QRgb color) {
     return (color & 0xFFFFFFu) | 0xFF000000u;
+}
+
+// A label as a reader sees it: static text named by SpokenName.
+class LabelAccessible : public QAccessibleWidget {
+public:
+    explicit LabelAccessible(Label* label) : QAccessibleWidget(label, QAccessible::StaticText) {}
+
+    QString text(QAccessible::Text t) const override {
+        if (t == QAccessible::Name) {
+            return static_cast<const Label*>(widget())->SpokenName();
+        }
+        return QAccessibleWidget::text(t);
+    }
+};
+
+QAccessibleInterface* labelAccessible(const QString& /*className*/, QObject* object) {
+    auto* label = dynamic_cast<Label*>(object);
+    return label != nullptr ? new LabelAccessible(label) : nullptr;
 }
 } // namespace
 
@@ -20,6 +39,11 @@ Label::Label(QWidget* parent, QRgb backColor, bool opaque)
     QPalette p = palette();
     p.setColor(QPalette::Window, QColor::fromRgb(Back));
     setPalette(p);
+    static const bool named = (QAccessible::installFactory(&labelAccessible), true);
+    Q_UNUSED(named);
+    // QLabel tells a reader of every new caption unless the label has an accessible name of its
+    // own; this one is never read, since the reader is given SpokenName instead.
+    setAccessibleName(QStringLiteral("Label"));
 }
 
 void Label::SetCaption(const QString& caption) {
@@ -48,4 +72,13 @@ void Label::SetBorderStyle(int style) {
     Border = style == 1 ? 1 : 0;
     setFrameShape(Border == 1 ? QFrame::Box : QFrame::NoFrame);
     setLineWidth(1);
+}
+
+void Label::SetSpokenName(const QString& name) {
+    if (Spoken == name) {
+        return;
+    }
+    Spoken = name;
+    QAccessibleEvent event(this, QAccessible::NameChanged);
+    QAccessible::updateAccessibility(&event);
 }

@@ -31,9 +31,16 @@ public:
     // unchanged redraw writes nothing.
     quint64 Writes() const { return WriteCount; }
 
+    // The name a screen reader reads for the label, given by the game only while a reader
+    // listens. It is not the caption: at the fastest speed the captions change a hundred times a
+    // second, and a reader told of each change falls seconds behind the game.
+    QString SpokenName() const { return Spoken; }
+    void SetSpokenName(const QString& name);
+
 private:
     QRgb Back;
     QRgb Fore;
     int Border = 0;
     quint64 WriteCount = 0;
+    QString Spoken;
 };

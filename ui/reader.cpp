@@ -21,6 +21,11 @@ namespace {
 // The least time between two texts during auto-play; faster play would only queue up speech.
 constexpr std::int64_t kAutoPlayPause = 1000;
 
+#if QT_VERSION < QT_VERSION_CHECK(6, 8, 0)
+// Voices kept alive: Orca may still read one, or repeat it on "where am I", after the next came.
+constexpr std::size_t kVoicesKept = 4;
+#endif
+
 QString place(int index) {
     return QStringLiteral("ряд %1, столбец %2").arg(index / kSide + 1).arg(index % kSide + 1);
 }
@@ -72,15 +77,7 @@ std::int64_t steadyMilliseconds() {
 } // namespace
 
 Announcer::Announcer(QWidget* board, Deliver deliver)
-    : QObject(board), Board(board), Send(std::move(deliver)) {
-#if QT_VERSION < QT_VERSION_CHECK(6, 8, 0)
-    // Made while the window is up, after it was shown, so never shown themselves: a hidden
-    // widget takes neither the keyboard nor the mouse, and only the reader is told of it.
-    for (QWidget*& voice : Voices) {
-        voice = new QWidget(board);
-    }
-#endif
-}
+    : QObject(board), Board(board), Send(std::move(deliver)) {}
 
 void Announcer::say(const QString& text, std::int64_t now) {
     if (Pending.isEmpty()) {
@@ -100,9 +97,15 @@ void Announcer::tell() {
     announcement.setPoliteness(QAccessible::AnnouncementPoliteness::Assertive);
     Send(&announcement);
 #else
-    QWidget* voice = Voices[Next];
-    Next = 1 - Next;
+    // Made while the window is up, after it was shown, so never shown itself: a hidden widget
+    // takes neither the keyboard nor the mouse, and only the reader is told of it.
+    auto* voice = new QWidget(Board);
     voice->setAccessibleName(Pending);
+    Voices.push_back(voice);
+    if (Voices.size() > kVoicesKept) {
+        delete Voices.front();
+        Voices.pop_front();
+    }
     QAccessibleEvent focus(voice, QAccessible::Focus);
     Send(&focus);
 #endif
@@ -113,19 +116,18 @@ void Announcer::tell() {
 
 // The one place that asks whether a screen reader listens: an assistive technology is on, the
 // window is the one the player is in, and no menu is open (the reader is reading its items).
-// While one listens, the cells' names follow the board, so every text can be checked cell by
-// cell. Returns whether one listens.
+// While one listens, the names of the cells, the numbers and the score follow the board whenever
+// a text is told, so every text can be checked cell by cell. Returns whether one listens.
 bool frmMain::NameCells() {
     const bool active = ReaderActive ? ReaderActive() : QAccessible::isActive();
     if (!active || !isActiveWindow() || QApplication::activePopupWidget() != nullptr) {
         return false;
     }
     for (int k = 0; k < korvex::kCells; ++k) {
-        const QString name = korvex::cellText(k, Board[k], lblFon[k]->BorderStyle() == 1);
-        if (lblFon[k]->accessibleName() != name) {
-            lblFon[k]->setAccessibleName(name);
-        }
+        lblFon[k]->SetSpokenName(korvex::cellText(k, Board[k], lblFon[k]->BorderStyle() == 1));
+        lblNum[k]->SetSpokenName(lblNum[k]->Caption());
     }
+    lblScore->SetSpokenName(lblScore->Caption());
     return true;
 }
 

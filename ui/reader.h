@@ -8,8 +8,8 @@
 #include <QString>
 #include <QtGlobal>
 
-#include <array>
 #include <cstdint>
+#include <deque>
 #include <functional>
 
 class QAccessibleEvent;
@@ -18,10 +18,11 @@ class QWidget;
 namespace korvex {
 
 // Gets short texts to the reader. Qt 6.8 and later ask the reader to speak a text with an
-// announcement, the platform's own channel. Older Qt has none, so there two hidden objects take
-// the reader's focus in turn: Orca reads an object when it gains that focus, but not when it
-// gets it a second time, and it reads no change of a name. Neither object ever takes the
-// keyboard focus.
+// announcement, the platform's own channel. Older Qt has none, so there each text is the name of
+// a new hidden object that takes the reader's focus: Orca reads an object when its focus moves
+// there, not when it is there already, and when texts come faster than it reads them it handles
+// only the newest. An object used before may still hold Orca's focus and stay silent; a new one
+// never does. None of them ever takes the keyboard focus.
 class Announcer : public QObject {
 public:
     // How a text reaches the reader: QAccessible::updateAccessibility, or the tests' own
@@ -49,8 +50,9 @@ private:
     QWidget* Board;
     Deliver Send;
 #if QT_VERSION < QT_VERSION_CHECK(6, 8, 0)
-    std::array<QWidget*, 2> Voices{};
-    std::size_t Next = 0;
+    // The latest voices, oldest first. Orca ignores the focus of an object already gone, and
+    // may be a second or two behind, so a few stay.
+    std::deque<QWidget*> Voices;
 #endif
     QString Pending;
     std::int64_t SaidAt = 0;
