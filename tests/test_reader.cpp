@@ -33,7 +33,7 @@ QString nameOf(QObject* object) {
 
 // What the reader was given, event by event: the text and the object it came from, as the
 // reader knows it. Texts are told once the event that made them is handled, so the posted
-// telling runs first. Qt 6.8 and later announce each text from the board; older Qt moves the
+// telling runs first. Qt 6.8 and later announce each text from the window; older Qt moves the
 // reader's focus to a hidden object that carries the text as its name.
 struct Ears {
     QStringList texts;
@@ -86,7 +86,7 @@ void checkSource(const frmMain& w, const Ears& ears) {
     QCOMPARE(QApplication::focusWidget(), &w);
     QObject* source = QAccessible::accessibleInterface(ears.from.last())->object();
 #if QT_VERSION >= QT_VERSION_CHECK(6, 8, 0)
-    QCOMPARE(source, w.centralWidget());
+    QCOMPARE(source, &w); // the reader's focus: Orca takes it for spam from anything else
 #else
     const auto* voice = qobject_cast<const QWidget*>(source);
     QVERIFY(voice != nullptr);
