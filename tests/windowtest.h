@@ -214,6 +214,10 @@ QList<int> checkedOf(const frmMain& w, const Values& values, Item item) {
 inline QList<int> checkedModes(const frmMain& w) {
     return checkedOf(w, std::array<int, 3>{1, 2, 3}, modeItem);
 }
+// Auto-play off: no mode, the timer stopped, no mode's item checked.
+inline bool autoPlayOff(const frmMain& w) {
+    return w.AutoMode == 0 && !w.tmrAuto.isActive() && checkedModes(w).isEmpty();
+}
 
 inline constexpr std::array<int, 4> kSpeeds{10, 200, 700, 2000};
 
