@@ -125,7 +125,6 @@ private slots:
 
     void labelsAtCreation() {
         frmMain w;
-        const Rgb windowText = rgb24(w.palette().color(QPalette::WindowText).rgb());
         for (int k = 0; k < 16; ++k) {
             const Label* fon = w.lblFon[k];
             QVERIFY(fon->autoFillBackground()); // opaque
@@ -137,7 +136,7 @@ private slots:
             const Label* num = w.lblNum[k];
             QVERIFY(!num->autoFillBackground()); // the cell shows through
             QCOMPARE(rgb24(num->BackColor()), kWhite);
-            QCOMPARE(rgb24(num->ForeColor()), windowText);
+            QCOMPARE(rgb24(num->ForeColor()), rgb(0, 0, 0)); // black, whatever the desktop's
             QCOMPARE(num->BorderStyle(), 0);
             QCOMPARE(num->Caption(), QString());
             QCOMPARE(num->alignment(), Qt::AlignHCenter | Qt::AlignTop);
@@ -271,18 +270,25 @@ private slots:
 
     // ---- DrawBoard -----------------------------------------------------------------------
 
-    // Every value of the colour table and some beyond it, in every cell.
+    // Every value of the colour table and some beyond it, in every cell; and one under the dark
+    // palette a desktop's scheme may set, which must change nothing below the menu bar.
     void drawBoardColours_data() {
         QTest::addColumn<int>("value");
+        QTest::addColumn<bool>("dark");
         for (const int v :
              {2, 4, 8, 16, 32, 64, 128, 256, 512, 1024, 2048, 4096, 8192, 16384, 32768, 1048576}) {
-            QTest::addRow("%d", v) << v;
+            QTest::addRow("%d", v) << v << false;
         }
-        QTest::newRow("3 (unlisted)") << 3;
-        QTest::newRow("6 (unlisted)") << 6;
+        QTest::newRow("3 (unlisted)") << 3 << false;
+        QTest::newRow("6 (unlisted)") << 6 << false;
+        QTest::newRow("2 under a dark palette") << 2 << true;
     }
     void drawBoardColours() {
         QFETCH(int, value);
+        QFETCH(bool, dark);
+        const QPalette darker(QColor(66, 66, 69), QColor(34, 32, 32)); // qt6ct's "darker"
+        const AppPalette palette(dark ? darker : QApplication::palette());
+        QCOMPARE(QApplication::palette().color(QPalette::WindowText) == Qt::white, dark);
         const QString text = QString::number(value);
         const Rgb back = coloursOf(value).back;
         const Rgb fore = coloursOf(value).fore;
@@ -298,18 +304,28 @@ private slots:
             QCOMPARE(w.lblNum[k]->font(), font); // one font whatever the digits
         }
 
-        // And one cell alone, the others empty: only that cell takes the colours. The empty
-        // cells' number labels were right from the start and are not written.
+        // And one cell alone, marked as a new tile: its colour, its number in its own colour and a
+        // black frame; the other palette, set while the game runs, changes not a pixel.
         frmMain one;
-        const Rgb windowText = rgb24(one.lblNum[0]->ForeColor());
         const quint64 numWrites = one.lblNum[0]->Writes();
         one.Board[9] = value;
         one.DrawBoard();
+        one.lblFon[9]->SetBorderStyle(1);
+        const QImage image = clientImage(one);
+        const auto black = [](QRgb p) { return rgb24(p) == rgb(0, 0, 0); };
+        QCOMPARE(inkIn(image, fonRect(9), black).box, fonRect(9));
+        QCOMPARE(inkIn(image, fonRect(9).adjusted(1, 1, -1, -1), black).pixels, 0);
+        QCOMPARE(rgb24(image.pixel(fonRect(9).topLeft() + QPoint(2, 2))), back);
+        QVERIFY(inkIn(image, fonRect(9), [fore](QRgb p) { return rgb24(p) == fore; }).pixels > 20);
+        QApplication::setPalette(dark ? palette.saved : darker);
+        QCoreApplication::sendPostedEvents(); // the change reaches the widgets through the queue
+        QCOMPARE(clientImage(one), image);
+        // Only that cell takes the colours; the empty ones' number labels were not written.
         for (int k = 0; k < 16; ++k) {
             QCOMPARE(one.lblNum[k]->Caption(), k == 9 ? text : QString());
             QCOMPARE(rgb24(one.lblFon[k]->BackColor()), k == 9 ? back : kEmptyCell);
             if (k != 9) {
-                QCOMPARE(rgb24(one.lblNum[k]->ForeColor()), windowText);
+                QCOMPARE(rgb24(one.lblNum[k]->ForeColor()), rgb(0, 0, 0));
                 QCOMPARE(one.lblNum[k]->Writes(), numWrites);
             }
         }

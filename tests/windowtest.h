@@ -12,8 +12,10 @@
 #include "testsupport.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QImage>
 #include <QList>
+#include <QPalette>
 #include <QRect>
 #include <QTest>
 
@@ -252,6 +254,13 @@ template <typename Pick> Ink inkIn(const QImage& image, const QRect& area, Pick 
     }
     return ink;
 }
+
+// A palette on the application, as a desktop's colour scheme sets one, while this lives.
+struct AppPalette {
+    const QPalette saved = QApplication::palette();
+    explicit AppPalette(const QPalette& palette) { QApplication::setPalette(palette); }
+    ~AppPalette() { QApplication::setPalette(saved); }
+};
 
 // --- The layout -------------------------------------------------------------------------
 
