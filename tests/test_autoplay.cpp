@@ -84,9 +84,7 @@ void TestAutoplay::endOfTheGame() {
         QCOMPARE(w.Board, board);
     }
     QCOMPARE(w.GameOver, 1);
-    QCOMPARE(w.AutoMode, 0);
-    QVERIFY(checkedModes(w).isEmpty());
-    QVERIFY(!w.tmrAuto.isActive());
+    QVERIFY(autoPlayOff(w));
     QCOMPARE(labelWrites(w, ScoreLabel | NumberLabels), writes); // a strategy never draws
 
     const Cells last = w.Board;
@@ -166,9 +164,7 @@ void TestAutoplay::gameEndsOnlyOnTheNextTick() {
     w.tmrAuto_Timer();
     QCOMPARE(w.Board, last);
     QCOMPARE(w.GameOver, 1);
-    QCOMPARE(w.AutoMode, 0);
-    QVERIFY(!w.tmrAuto.isActive());
-    QVERIFY(checkedModes(w).isEmpty());
+    QVERIFY(autoPlayOff(w));
     QCOMPARE(w.lblScore->Writes(), scoreWrites + 1);
     QCOMPARE(w.lblScore->Caption(), scoreLine(70));
 }
@@ -243,9 +239,7 @@ void TestAutoplay::modeCommands() {
     QCOMPARE(checkedSpeeds(w), QList<int>{200});
     if (!gameOver && running == item) {
         // The running mode's item is its off switch; nothing else changes.
-        QCOMPARE(w.AutoMode, 0);
-        QVERIFY(!w.tmrAuto.isActive());
-        QVERIFY(checkedModes(w).isEmpty());
+        QVERIFY(autoPlayOff(w));
         QCOMPARE(w.Board, board);
         QCOMPARE(w.Score, score);
         QCOMPARE(w.GameOver, 0);
@@ -345,9 +339,7 @@ void TestAutoplay::newGameStopsAutoPlay() {
     QVERIFY(!w.mnuNewGame->isChecked());
     QCOMPARE(w.Score, 0);
     QCOMPARE(w.GameOver, 0);
-    QCOMPARE(w.AutoMode, 0);
-    QVERIFY(!w.tmrAuto.isActive());
-    QVERIFY(checkedModes(w).isEmpty());
+    QVERIFY(autoPlayOff(w));
     QCOMPARE(checkedSpeeds(w), QList<int>{speed});
     QCOMPARE(w.tmrAuto.interval(), speed);
     QCOMPARE(w.AutoDir, autoDir);
@@ -477,10 +469,7 @@ void TestAutoplay::wholeGamesOnTheRealTimer() {
     QVERIFY2(wrong.isEmpty(), qPrintable(wrong));
     QVERIFY(ticks > 50);
     QCOMPARE(w.lblScore->Writes(), scoreWrites + static_cast<quint64>(ticks));
-    QCOMPARE(w.AutoMode, 0);
-    QVERIFY(!w.tmrAuto.isActive());
-    QVERIFY(!modeItem(w, mode)->isChecked());
-    QVERIFY(checkedModes(w).isEmpty());
+    QVERIFY(autoPlayOff(w));
     QCOMPARE(legalMask(w.Board), 0);
     QCOMPARE(w.MoveGain, 0);
     QVERIFY(w.Score > 0);

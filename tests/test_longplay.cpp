@@ -108,8 +108,7 @@ private slots:
             w.tmrAuto_Timer();
             if (gameOverBefore == 0 && w.GameOver == 1) {
                 ++gamesEnded;
-                QVERIFY(!w.tmrAuto.isActive());
-                QCOMPARE(w.AutoMode, 0);
+                QVERIFY(korvex::test::autoPlayOff(w));
             }
             QCOMPARE(w.MoveGain, 0);
             for (const std::int32_t v : w.Board) {

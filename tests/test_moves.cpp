@@ -434,11 +434,7 @@ void TestMoves::victoryPreviewShowsTheShowcase() {
     QVERIFY2(drawnWrong(w, kShowcase).isEmpty(), qPrintable(drawnWrong(w, kShowcase)));
     QCOMPARE(w.lblNum[12]->Caption(), QStringLiteral("16384"));
     // Auto-play is off; what the player chose otherwise stays.
-    QCOMPARE(w.AutoMode, 0);
-    QVERIFY(!w.tmrAuto.isActive());
-    QVERIFY(!w.mnuAuto1->isChecked());
-    QVERIFY(!w.mnuAuto2->isChecked());
-    QVERIFY(!w.mnuAuto3->isChecked());
+    QVERIFY(autoPlayOff(w));
     QVERIFY(!w.mnuWin->isChecked());
     QCOMPARE(w.AutoDir, autoDir);
     QCOMPARE(w.tmrAuto.interval(), interval);

@@ -141,10 +141,8 @@ private slots:
     void extremeDrawsStayOnTheBoard() {
         const float top = RandomSource::toUnit(0xFFFFFFFFu);
         for (int n = 1; n <= 16; ++n) {
-            Cells front;
-            Cells back;
-            front.fill(8);
-            back.fill(8);
+            Cells front = boardWithEmpty({});
+            Cells back = front;
             for (int i = 0; i < n; ++i) {
                 front[i] = 0;
                 back[15 - i] = 0;

@@ -12,8 +12,10 @@
 #include "testsupport.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QImage>
 #include <QList>
+#include <QPalette>
 #include <QRect>
 #include <QTest>
 
@@ -214,6 +216,10 @@ QList<int> checkedOf(const frmMain& w, const Values& values, Item item) {
 inline QList<int> checkedModes(const frmMain& w) {
     return checkedOf(w, std::array<int, 3>{1, 2, 3}, modeItem);
 }
+// Auto-play off: no mode, the timer stopped, no mode's item checked.
+inline bool autoPlayOff(const frmMain& w) {
+    return w.AutoMode == 0 && !w.tmrAuto.isActive() && checkedModes(w).isEmpty();
+}
 
 inline constexpr std::array<int, 4> kSpeeds{10, 200, 700, 2000};
 
@@ -248,6 +254,13 @@ template <typename Pick> Ink inkIn(const QImage& image, const QRect& area, Pick 
     }
     return ink;
 }
+
+// A palette on the application, as a desktop's colour scheme sets one, while this lives.
+struct AppPalette {
+    const QPalette saved = QApplication::palette();
+    explicit AppPalette(const QPalette& palette) { QApplication::setPalette(palette); }
+    ~AppPalette() { QApplication::setPalette(saved); }
+};
 
 // --- The layout -------------------------------------------------------------------------
 

@@ -30,14 +30,21 @@ QAccessibleInterface* labelAccessible(const QString& /*className*/, QObject* obj
 }
 } // namespace
 
-Label::Label(QWidget* parent, QRgb backColor, bool opaque)
-    : QLabel(parent), Back(rgb24(backColor)),
-      Fore(rgb24(palette().color(QPalette::WindowText).rgb())) {
+Label::Label(QWidget* parent, QRgb backColor, QRgb foreColor, bool opaque)
+    : QLabel(parent), Back(rgb24(backColor)), Fore(rgb24(foreColor)) {
     setFocusPolicy(Qt::NoFocus);
     setAttribute(Qt::WA_TransparentForMouseEvents);
     setAutoFillBackground(opaque);
+    ApplyColors();
+}
+
+// Both colours go into the label's own palette from the start, so that neither the desktop's
+// palette nor a later change of it reaches the label: its text and its plain border are drawn
+// in WindowText, which a dark scheme makes near-white.
+void Label::ApplyColors() {
     QPalette p = palette();
     p.setColor(QPalette::Window, QColor::fromRgb(Back));
+    p.setColor(QPalette::WindowText, QColor::fromRgb(Fore));
     setPalette(p);
     static const bool named = (QAccessible::installFactory(&labelAccessible), true);
     Q_UNUSED(named);
@@ -54,17 +61,13 @@ void Label::SetCaption(const QString& caption) {
 void Label::SetBackColor(QRgb color) {
     ++WriteCount;
     Back = rgb24(color);
-    QPalette p = palette();
-    p.setColor(QPalette::Window, QColor::fromRgb(Back));
-    setPalette(p);
+    ApplyColors();
 }
 
 void Label::SetForeColor(QRgb color) {
     ++WriteCount;
     Fore = rgb24(color);
-    QPalette p = palette();
-    p.setColor(QPalette::WindowText, QColor::fromRgb(Fore));
-    setPalette(p);
+    ApplyColors();
 }
 
 void Label::SetBorderStyle(int style) {

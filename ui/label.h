@@ -12,7 +12,7 @@
 class Label : public QLabel {
 public:
     // backColor and foreColor are the design-time colours; opaque labels paint backColor.
-    Label(QWidget* parent, QRgb backColor, bool opaque);
+    Label(QWidget* parent, QRgb backColor, QRgb foreColor, bool opaque);
 
     QString Caption() const { return text(); }
     void SetCaption(const QString& caption);
@@ -38,6 +38,8 @@ public:
     void SetSpokenName(const QString& name);
 
 private:
+    void ApplyColors();
+
     QRgb Back;
     QRgb Fore;
     int Border = 0;

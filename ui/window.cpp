@@ -99,6 +99,7 @@ constexpr int kClientWidth = px(4785);  // 319
 constexpr int kClientHeight = px(5025); // 335
 constexpr QRgb kWindowGrey = qRgb(128, 128, 128);
 constexpr QRgb kWhite = qRgb(255, 255, 255);
+constexpr QRgb kBlack = qRgb(0, 0, 0); // text and borders, whatever the desktop's palette
 
 constexpr int kCellLeft = 90;    // twips, first cell's left and top
 constexpr int kCellPitch = 1170; // twips from one cell to the next
@@ -211,7 +212,7 @@ void frmMain::CreateControls() {
     for (int k = 0; k < korvex::kCells; ++k) {
         const int column = k % korvex::kSide;
         const int row = k / korvex::kSide;
-        auto* fon = new Label(client, kWhite, true);
+        auto* fon = new Label(client, kWhite, kBlack, true);
         fon->setGeometry(px(kCellLeft + kCellPitch * column), px(kCellLeft + kCellPitch * row),
                          px(kCellSize), px(kCellSize));
         fon->setFrameShadow(QFrame::Plain);
@@ -220,18 +221,17 @@ void frmMain::CreateControls() {
     const QFont numbers = numberFont(devicePixelRatio());
     for (int k = 0; k < korvex::kCells; ++k) {
         const QRect cell = lblFon[k]->geometry();
-        auto* num = new Label(client, kWhite, false);
+        auto* num = new Label(client, kWhite, kBlack, false);
         num->setGeometry(cell.x() + px(kNumberOffsetX), cell.y() + px(kNumberOffsetY),
                          px(kNumberWidth), px(kNumberHeight));
         num->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
         num->setFont(numbers);
         lblNum[k] = num;
     }
-    lblScore = new Label(client, kWindowGrey, false);
+    lblScore = new Label(client, kWindowGrey, kBlack, false);
     lblScore->setGeometry(kScoreRect);
     lblScore->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     lblScore->setFont(scoreFont(kScoreRect.height()));
-    lblScore->SetForeColor(qRgb(0, 0, 0));
     lblScore->SetCaption(QStringLiteral("Счёт:"));
 }
 
