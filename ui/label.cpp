@@ -36,6 +36,11 @@ Label::Label(QWidget* parent, QRgb backColor, QRgb foreColor, bool opaque)
     setAttribute(Qt::WA_TransparentForMouseEvents);
     setAutoFillBackground(opaque);
     ApplyColors();
+    static const bool named = (QAccessible::installFactory(&labelAccessible), true);
+    Q_UNUSED(named);
+    // QLabel tells a reader of every new caption unless the label has an accessible name of its
+    // own; this one is never read, since the reader is given SpokenName instead.
+    setAccessibleName(QStringLiteral("Label"));
 }
 
 // Both colours go into the label's own palette from the start, so that neither the desktop's
@@ -46,11 +51,6 @@ void Label::ApplyColors() {
     p.setColor(QPalette::Window, QColor::fromRgb(Back));
     p.setColor(QPalette::WindowText, QColor::fromRgb(Fore));
     setPalette(p);
-    static const bool named = (QAccessible::installFactory(&labelAccessible), true);
-    Q_UNUSED(named);
-    // QLabel tells a reader of every new caption unless the label has an accessible name of its
-    // own; this one is never read, since the reader is given SpokenName instead.
-    setAccessibleName(QStringLiteral("Label"));
 }
 
 void Label::SetCaption(const QString& caption) {
