@@ -18,8 +18,8 @@ using namespace korvex::bench;
 
 class TestLeague : public QObject {
     Q_OBJECT
+    korvex::test::PrivateRuntimeDir Runtime; // before the first window
 private slots:
-    void initTestCase();
     void leagueGameIsTheWindowsGame_data();
     void leagueGameIsTheWindowsGame();
     void leagueIsReproducible();
@@ -30,10 +30,6 @@ private slots:
     void takeOptionLeavesTheRest();
     void reportWritesWhatScriptsBenchReads();
 };
-
-void TestLeague::initTestCase() {
-    korvex::test::usePrivateRuntimeDir();
-}
 
 void TestLeague::leagueGameIsTheWindowsGame_data() {
     QTest::addColumn<int>("strategy");

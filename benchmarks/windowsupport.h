@@ -19,9 +19,9 @@ namespace korvex::bench {
 // The application and its window, loaded, on the offscreen platform unless another is asked
 // for, with the lock directory of this process's own.
 class WindowBench {
+    korvex::test::PrivateRuntimeDir Runtime;
     struct Prepared {
         Prepared() {
-            korvex::test::usePrivateRuntimeDir();
             if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
                 qputenv("QT_QPA_PLATFORM", "offscreen");
             }

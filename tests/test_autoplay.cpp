@@ -18,9 +18,8 @@ using namespace korvex::test;
 
 class TestAutoplay : public QObject {
     Q_OBJECT
+    PrivateRuntimeDir Runtime; // before the first window
 private slots:
-    void initTestCase() { usePrivateRuntimeDir(); }
-
     void fixturesHaveTheirLegalDirections();
     void endOfTheGame_data();
     void endOfTheGame();

@@ -110,12 +110,8 @@ QStringList appstreamFindings(const QString& output) {
     static const QRegularExpression allowed(
         QStringLiteral("^\\s*I: \\S+: (unknown-tag developer|developer-name-tag-deprecated|"
                        "url-homepage-missing)$"));
-    QStringList found;
-    for (const QString& line : output.split(QLatin1Char('\n'))) {
-        if (line.contains(finding) && !line.contains(allowed)) {
-            found << line;
-        }
-    }
+    QStringList found = output.split(QLatin1Char('\n')).filter(finding);
+    found.removeIf([](const QString& line) { return line.contains(allowed); });
     return found;
 }
 

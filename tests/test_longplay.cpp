@@ -55,9 +55,8 @@ std::int64_t residentBytes() {
 
 class TestLongPlay : public QObject {
     Q_OBJECT
+    korvex::test::PrivateRuntimeDir Runtime; // before the first window
 private slots:
-    void initTestCase() { korvex::test::usePrivateRuntimeDir(); }
-
     void memoryStaysFlatOverLongPlay() {
         const std::int64_t ticks =
             korvex::test::runSize("KORVEX_LONGPLAY_TICKS", kQuickTicks, kSoakTicks);

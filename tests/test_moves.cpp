@@ -21,9 +21,8 @@ using namespace korvex::test;
 
 class TestMoves : public QObject {
     Q_OBJECT
+    PrivateRuntimeDir Runtime; // before the first window
 private slots:
-    void initTestCase() { usePrivateRuntimeDir(); }
-
     void arrowsMoveWrittenOutBoards_data();
     void arrowsMoveWrittenOutBoards();
     void keyThatMovesNothingDropsTheGain_data();

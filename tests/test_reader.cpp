@@ -99,9 +99,8 @@ void checkSource(const frmMain& w, const Ears& ears) {
 
 class TestReader : public QObject {
     Q_OBJECT
+    korvex::test::PrivateRuntimeDir Runtime; // before the first window
 private slots:
-    void initTestCase() { korvex::test::usePrivateRuntimeDir(); }
-
     void toldAfterEachEvent_data();
     void toldAfterEachEvent();
     void fastAutoPlayKeepsQuiet();

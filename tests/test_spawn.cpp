@@ -36,9 +36,8 @@ QAction* optionItem(const frmMain& w, TileRule rule) {
 
 class TestSpawn : public QObject {
     Q_OBJECT
+    PrivateRuntimeDir Runtime; // before the first window
 private slots:
-    void initTestCase() { usePrivateRuntimeDir(); }
-
     // A spawn draws its position first and picks the k-th empty cell, k = floor(r * n) + 1;
     // only a free choice draws again, for the value. A twin source with the same seed
     // predicts both, over many seeds, so that every empty cell and both values turn up. The

@@ -633,9 +633,8 @@ private:
 
 class TestStorm : public QObject {
     Q_OBJECT
+    PrivateRuntimeDir Runtime; // before the first window
 private slots:
-    void initTestCase() { usePrivateRuntimeDir(); }
-
     // The invariant check must see a broken state: each of these is a fault the storm relies on
     // it to catch.
     void wholeProgramCheckSeesBrokenStates() {

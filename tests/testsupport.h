@@ -1,8 +1,8 @@
 // SPDX-FileCopyrightText: 2026 Korvex developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-// The surroundings the tests and benchmarks set up: a private runtime directory per process,
-// so runs in parallel never meet each other's single-instance lock; a fresh place with a clean
+// The surroundings the tests and benchmarks set up, each put back when done: a private runtime
+// directory per process, so parallel runs never meet each other's lock; a fresh place with a clean
 // environment for a child or for this process; directories with a given mode or owner; font
 // configurations that know only the faces given; and running a helper program to its end.
 #pragma once
@@ -17,6 +17,7 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include <optional>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -31,11 +32,42 @@
 
 namespace korvex::test {
 
-// Call before the first window is made; the directory lives for the whole test process.
-inline void usePrivateRuntimeDir() {
-    static QTemporaryDir dir; // created with mode 0700
-    qputenv("XDG_RUNTIME_DIR", dir.path().toLocal8Bit());
+inline QByteArray native(const QString& path) {
+    return QFile::encodeName(path);
 }
+
+// Gives this process the runtime directory, temporary directory and home of `env`, the only
+// variables of its own environment that a test changes.
+inline void adopt(const QProcessEnvironment& env) {
+    for (const char* name : {"XDG_RUNTIME_DIR", "TMPDIR", "HOME"}) {
+        const QString key = QString::fromLatin1(name);
+        if (env.contains(key)) {
+            qputenv(name, native(env.value(key)));
+        } else {
+            qunsetenv(name);
+        }
+    }
+}
+
+// This process's environment and working directory as they were, put back when this goes: what
+// one test changes, the next must not find (Qt 6.11 makes no temporary directory under a TMPDIR
+// that is gone).
+struct KeptEnvironment {
+    QProcessEnvironment Env = QProcessEnvironment::systemEnvironment();
+    QString Cwd = QDir::currentPath();
+    ~KeptEnvironment() {
+        adopt(Env);
+        QDir::setCurrent(Cwd);
+    }
+};
+
+// This process's own runtime directory (made with mode 0700) while it lives: a member of the test
+// object, so it is there before the first window.
+struct PrivateRuntimeDir {
+    QTemporaryDir Dir;
+    KeptEnvironment Kept; // after Dir: put back before Dir goes
+    PrivateRuntimeDir() { qputenv("XDG_RUNTIME_DIR", native(Dir.path())); }
+};
 
 // The single-instance lock file the game keeps in `dir`.
 inline QString lockIn(const QString& dir) {
@@ -48,10 +80,6 @@ inline QString tmpFallback(const QString& tmp, uid_t owner = geteuid()) {
 }
 inline QString homeFallback(const QString& home) {
     return home + QStringLiteral("/.cache/korvex");
-}
-
-inline QByteArray native(const QString& path) {
-    return QFile::encodeName(path);
 }
 
 // Made 0700 first, so that no one can slip in before the mode is set.
@@ -166,18 +194,15 @@ struct Surroundings {
     }
 
     // This process takes the runtime directory, temporary directory and home of Env, and works
-    // in Root, where a relative runtime directory is found.
-    void live() const {
-        for (const char* name : {"XDG_RUNTIME_DIR", "TMPDIR", "HOME"}) {
-            const QString key = QString::fromLatin1(name);
-            if (Env.contains(key)) {
-                qputenv(name, native(Env.value(key)));
-            } else {
-                qunsetenv(name);
-            }
+    // in Root, where a relative runtime directory is found, until this place goes.
+    void live() {
+        if (!Before) {
+            Before.emplace();
         }
+        adopt(Env);
         QDir::setCurrent(Root.path());
     }
+    std::optional<KeptEnvironment> Before; // last, so put back before Root goes
 };
 
 // Empty when path is a real directory of `owner`'s with mode 0700, else what is wrong.
