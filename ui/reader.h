@@ -18,11 +18,11 @@ class QWidget;
 namespace korvex {
 
 // Gets short texts to the reader. Qt 6.8 and later ask the reader to speak a text with an
-// announcement from the window, the platform's own channel. Older Qt has none, so there each text is the name of
-// a new hidden object that takes the reader's focus: Orca reads an object when its focus moves
-// there, not when it is there already, and when texts come faster than it reads them it handles
-// only the newest. An object used before may still hold Orca's focus and stay silent; a new one
-// never does. None of them ever takes the keyboard focus.
+// announcement from the window, the platform's own channel. Older Qt has none, so there each
+// text is the name of a new hidden object that takes the reader's focus: Orca reads an object
+// when its focus moves there, not when it is there already, and when texts come faster than it
+// reads them it handles only the newest. An object used before may still hold Orca's focus and
+// stay silent; a new one never does. None of them ever takes the keyboard focus.
 class Announcer : public QObject {
 public:
     // How a text reaches the reader: QAccessible::updateAccessibility, or the tests' own
