@@ -16,6 +16,7 @@
 #include "random.h"
 #include "rules.h"
 #include "ui/label.h"
+#include "ui/reader.h"
 
 #include <QMainWindow>
 #include <QTimer>
@@ -24,12 +25,8 @@
 #include <cstdint>
 #include <functional>
 
-class QAccessibleEvent;
 class QAction;
 class QMenu;
-namespace korvex {
-class Announcer;
-}
 
 class frmMain : public QMainWindow {
     Q_OBJECT
@@ -121,21 +118,18 @@ public:
     void DrawBoard();
     void mnuWin_Click();
 
-    // --- What a screen reader hears, only while one listens (ui/) -----------------------------
+    // --- What assistive technology reads and hears (ui/) ---------------------------------------
+    // The labels' names are always what they show; these tell a reader of what changed, and
+    // do nothing unless assistive technology is on.
     void SpeakFocus();                     // the window became active: the score line
     void SpeakMove(bool Moved);            // an arrow key: the score line and the new tile
     void SpeakTick();                      // an auto-play tick: at most one text a second
     void SpeakBoard(const QString& Title); // a new game or the victory preview: the board
-    bool NameCells(); // whether a reader listens; if so, the cells' names follow the board
+    void TellNames(); // clients that keep the labels' names are told of those that changed
     korvex::Announcer* Reader = nullptr; // made the first time a screen reader listens
-    // Whether assistive technology listens (Qt's QAccessible::isActive() unless set),
-    // milliseconds on a steady clock, which pace the texts of auto-play, and where the texts'
-    // accessibility events go (QAccessible::updateAccessibility unless set). Tests set all
-    // three: Qt cannot switch accessibility on for the offscreen platform they run on, and
-    // drops every event there.
-    std::function<bool()> ReaderActive;
-    std::function<std::int64_t()> ReaderClock;
-    std::function<void(QAccessibleEvent*)> ReaderDeliver;
+    // Every accessibility call goes through here; tests stand in for Qt's, which cannot be
+    // switched on for the offscreen platform they run on.
+    korvex::ReaderLink Link;
 
 protected:
     void changeEvent(QEvent* event) override;
@@ -152,11 +146,13 @@ private:
     void SwitchAutoMode(std::int32_t mode, QAction* item);
     void ChooseSpeed(int interval, QAction* item);
 
+    void NameLabels();
+    bool ReaderListens() const;
     void Say(const QString& Text, std::int64_t Now);
-    std::int64_t ReaderNow() const;
     QString MoveText() const;
     QString GameOverText() const;
 
     korvex::SingleInstance InstanceLock;
     bool IsUnloaded = false;
+    std::int64_t NamedAt = 0; // when clients were last told of the names, on Link's clock
 };

@@ -62,7 +62,6 @@ void frmMain::SwitchAutoMode(std::int32_t mode, QAction* item) {
     if (AutoMode == mode) {
         AutoMode = 0;
         tmrAuto.stop();
-        NameCells(); // fast play left the cells' names behind the board
         return;
     }
     AutoMode = mode;

@@ -3,30 +3,11 @@
 
 #include "label.h"
 
-#include <QAccessibleWidget>
 #include <QPalette>
 
 namespace {
 constexpr QRgb rgb24(QRgb color) {
     return (color & 0xFFFFFFu) | 0xFF000000u;
-}
-
-// A label as a reader sees it: static text named by SpokenName.
-class LabelAccessible : public QAccessibleWidget {
-public:
-    explicit LabelAccessible(Label* label) : QAccessibleWidget(label, QAccessible::StaticText) {}
-
-    QString text(QAccessible::Text t) const override {
-        if (t == QAccessible::Name) {
-            return static_cast<const Label*>(widget())->SpokenName();
-        }
-        return QAccessibleWidget::text(t);
-    }
-};
-
-QAccessibleInterface* labelAccessible(const QString& /*className*/, QObject* object) {
-    auto* label = dynamic_cast<Label*>(object);
-    return label != nullptr ? new LabelAccessible(label) : nullptr;
 }
 } // namespace
 
@@ -36,10 +17,8 @@ Label::Label(QWidget* parent, QRgb backColor, QRgb foreColor, bool opaque)
     setAttribute(Qt::WA_TransparentForMouseEvents);
     setAutoFillBackground(opaque);
     ApplyColors();
-    static const bool named = (QAccessible::installFactory(&labelAccessible), true);
-    Q_UNUSED(named);
     // QLabel tells a reader of every new caption unless the label has an accessible name of its
-    // own; this one is never read, since the reader is given SpokenName instead.
+    // own; this one is never read, since the reader's interface reads SpokenName instead.
     setAccessibleName(QStringLiteral("Label"));
 }
 
@@ -77,11 +56,11 @@ void Label::SetBorderStyle(int style) {
     setLineWidth(1);
 }
 
-void Label::SetSpokenName(const QString& name) {
-    if (Spoken == name) {
-        return;
+bool Label::TakeNameChange() {
+    QString name = SpokenName();
+    if (name == Told) {
+        return false;
     }
-    Spoken = name;
-    QAccessibleEvent event(this, QAccessible::NameChanged);
-    QAccessible::updateAccessibility(&event);
+    Told = std::move(name);
+    return true;
 }

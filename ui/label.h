@@ -9,6 +9,9 @@
 #include <QLabel>
 #include <QRgb>
 
+#include <functional>
+#include <utility>
+
 class Label : public QLabel {
 public:
     // backColor and foreColor are the design-time colours; opaque labels paint backColor.
@@ -31,11 +34,16 @@ public:
     // unchanged redraw writes nothing.
     quint64 Writes() const { return WriteCount; }
 
-    // The name a screen reader reads for the label, given by the game only while a reader
-    // listens. It is not the caption: at the fastest speed the captions change a hundred times a
-    // second, and a reader told of each change falls seconds behind the game.
-    QString SpokenName() const { return Spoken; }
-    void SetSpokenName(const QString& name);
+    // The name a screen reader reads for the label: what the label shows, worked out when a
+    // reader asks. That is its caption, unless the game names it otherwise (a cell shows its
+    // value by colour, so it is named by its place and value).
+    QString SpokenName() const { return Namer ? Namer() : text(); }
+    void SetNamer(std::function<QString()> namer) { Namer = std::move(namer); }
+
+    // Whether the name differs from the one assistive technology was last told; if so, it is
+    // taken as told. The game decides when to tell: at the fastest speed the captions change a
+    // hundred times a second, and a reader told of each change falls seconds behind the game.
+    bool TakeNameChange();
 
 private:
     void ApplyColors();
@@ -44,5 +52,6 @@ private:
     QRgb Fore;
     int Border = 0;
     quint64 WriteCount = 0;
-    QString Spoken;
+    std::function<QString()> Namer;
+    QString Told;
 };

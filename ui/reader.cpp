@@ -1,13 +1,14 @@
 // SPDX-FileCopyrightText: 2026 Korvex developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-// What a screen reader hears, decided next to what the screen shows: the cells' accessible
-// names, and a short text after every event that changes what the player would look at. None
-// of it runs unless an assistive technology listens.
+// What assistive technology reads and hears, decided next to what the screen shows: the labels'
+// accessible names, always what they show, and a short text after every event that changes what
+// the player would look at. None of it runs unless an assistive technology is on.
 #include "ui/reader.h"
 #include "app/frmmain.h"
 
 #include <QAccessible>
+#include <QAccessibleWidget>
 #include <QApplication>
 #include <QWidget>
 
@@ -19,7 +20,9 @@ namespace korvex {
 namespace {
 
 // The least time between two texts during auto-play; faster play would only queue up speech.
+// Below "Средне" the labels' names are told at the same pace; from it on, after every move.
 constexpr std::int64_t kAutoPlayPause = 1000;
+constexpr int kNamesEveryMove = 700;
 
 #if QT_VERSION < QT_VERSION_CHECK(6, 8, 0)
 // Voices kept alive: Orca may still read one, or repeat it on "where am I", after the next came.
@@ -34,10 +37,10 @@ QString valueText(std::int32_t value) {
     return value != 0 ? QString::number(value) : QStringLiteral("пусто");
 }
 
-// A cell's accessible name: its place, its value or that it is empty, and whether it holds
-// the new tile ("Ряд 1, столбец 2: 4, новая").
-QString cellText(int index, std::int32_t value, bool isNew) {
-    QString text = place(index) + QStringLiteral(": ") + valueText(value);
+// A cell's accessible name: its place, the number it shows or that it is empty, and whether it
+// holds the new tile ("Ряд 1, столбец 2: 4, новая").
+QString cellText(int index, const QString& number, bool isNew) {
+    QString text = place(index) + QStringLiteral(": ") + (number.isEmpty() ? valueText(0) : number);
     text[0] = text[0].toUpper();
     if (isNew) {
         text += QStringLiteral(", новая");
@@ -74,10 +77,49 @@ std::int64_t steadyMilliseconds() {
         .count();
 }
 
+// A label as a reader sees it: static text named by what it shows.
+class LabelAccessible : public QAccessibleWidget {
+public:
+    explicit LabelAccessible(Label* label) : QAccessibleWidget(label, QAccessible::StaticText) {}
+
+    QString text(QAccessible::Text t) const override {
+        if (t == QAccessible::Name) {
+            return static_cast<const Label*>(widget())->SpokenName();
+        }
+        return QAccessibleWidget::text(t);
+    }
+};
+
+QAccessibleInterface* labelAccessible(const QString& /*className*/, QObject* object) {
+    auto* label = dynamic_cast<Label*>(object);
+    return label != nullptr ? new LabelAccessible(label) : nullptr;
+}
+
 } // namespace
 
-Announcer::Announcer(QWidget* board, Deliver deliver)
-    : QObject(board), Board(board), Send(std::move(deliver)) {}
+ReaderLink::ReaderLink() {
+    static const bool installed = (QAccessible::installFactory(&labelAccessible), true);
+    Q_UNUSED(installed);
+}
+
+bool ReaderLink::active() const {
+    return Active ? Active() : QAccessible::isActive();
+}
+
+std::int64_t ReaderLink::now() const {
+    return Clock ? Clock() : steadyMilliseconds();
+}
+
+void ReaderLink::send(QAccessibleEvent* event) const {
+    if (Deliver) {
+        Deliver(event);
+    } else {
+        QAccessible::updateAccessibility(event);
+    }
+}
+
+Announcer::Announcer(QWidget* board, const ReaderLink& link)
+    : QObject(board), Board(board), Link(link) {}
 
 void Announcer::say(const QString& text, std::int64_t now) {
     if (Pending.isEmpty()) {
@@ -98,7 +140,7 @@ void Announcer::tell() {
     // comes a tick after its last move's text.
     QAccessibleAnnouncementEvent announcement(Board->window(), Pending);
     announcement.setPoliteness(QAccessible::AnnouncementPoliteness::Assertive);
-    Send(&announcement);
+    Link.send(&announcement);
 #else
     // Made while the window is up, after it was shown, so never shown itself: a hidden widget
     // takes neither the keyboard nor the mouse, and only the reader is told of it.
@@ -110,81 +152,105 @@ void Announcer::tell() {
         Voices.pop_front();
     }
     QAccessibleEvent focus(voice, QAccessible::Focus);
-    Send(&focus);
+    Link.send(&focus);
 #endif
     Pending.clear();
 }
 
 } // namespace korvex
 
-// The one place that asks whether a screen reader listens: an assistive technology is on, the
-// window is the one the player is in, and no menu is open (the reader is reading its items).
-// While one listens, the names of the cells, the numbers and the score follow the board whenever
-// a text is told, so every text can be checked cell by cell. Returns whether one listens.
-bool frmMain::NameCells() {
-    const bool active = ReaderActive ? ReaderActive() : QAccessible::isActive();
-    if (!active || !isActiveWindow() || QApplication::activePopupWidget() != nullptr) {
-        return false;
-    }
+// Each cell is named by what it shows: its number label's caption and its frame.
+void frmMain::NameLabels() {
     for (int k = 0; k < korvex::kCells; ++k) {
-        lblFon[k]->SetSpokenName(korvex::cellText(k, Board[k], lblFon[k]->BorderStyle() == 1));
-        lblNum[k]->SetSpokenName(lblNum[k]->Caption());
+        lblFon[k]->SetNamer([this, k] {
+            return korvex::cellText(k, lblNum[k]->Caption(), lblFon[k]->BorderStyle() == 1);
+        });
     }
-    lblScore->SetSpokenName(lblScore->Caption());
-    return true;
+}
+
+// The labels' names are worked out whenever a client asks, so they are what the screen shows.
+// A client that keeps them (Orca does) is told of every name that changed since it was last
+// told, in whatever window state: the window need not be active, nor its menus closed.
+void frmMain::TellNames() {
+    if (!Link.active()) {
+        return;
+    }
+    NamedAt = Link.now();
+    const auto tell = [this](Label* label) {
+        if (label->TakeNameChange()) {
+            QAccessibleEvent event(label, QAccessible::NameChanged);
+            Link.send(&event);
+        }
+    };
+    for (int k = 0; k < korvex::kCells; ++k) {
+        tell(lblFon[k]);
+        tell(lblNum[k]);
+    }
+    tell(lblScore);
+}
+
+// Whether a screen reader listens to the game's texts: an assistive technology is on, the window
+// is the one the player is in, and no menu is open (the reader is reading its items).
+bool frmMain::ReaderListens() const {
+    return Link.active() && isActiveWindow() && QApplication::activePopupWidget() == nullptr;
 }
 
 void frmMain::Say(const QString& Text, std::int64_t Now) {
     if (Reader == nullptr) {
-        Reader = new korvex::Announcer(
-            centralWidget(), ReaderDeliver ? ReaderDeliver : &QAccessible::updateAccessibility);
+        Reader = new korvex::Announcer(centralWidget(), Link);
     }
     Reader->say(Text, Now);
 }
 
-std::int64_t frmMain::ReaderNow() const {
-    return ReaderClock ? ReaderClock() : korvex::steadyMilliseconds();
-}
-
 void frmMain::SpeakFocus() {
-    if (!NameCells()) {
+    TellNames();
+    if (!ReaderListens()) {
         return;
     }
     // A game the auto-player ended while the player was elsewhere is told as ended.
-    Say(GameOver == 1 ? GameOverText() : lblScore->Caption() + QStringLiteral("."), ReaderNow());
+    Say(GameOver == 1 ? GameOverText() : lblScore->Caption() + QStringLiteral("."), Link.now());
 }
 
 void frmMain::SpeakMove(bool Moved) {
-    if (!NameCells()) {
+    TellNames();
+    if (!ReaderListens()) {
         return;
     }
     if (!Moved) {
-        Say(GameOver == 1 ? GameOverText() : QStringLiteral("Нет хода."), ReaderNow());
+        Say(GameOver == 1 ? GameOverText() : QStringLiteral("Нет хода."), Link.now());
         return;
     }
-    Say(MoveText(), ReaderNow());
+    Say(MoveText(), Link.now());
 }
 
 void frmMain::SpeakTick() {
-    // The end is told at once, however recent the last text. Otherwise the cells wait as well:
-    // naming them on every tick of fast play would flood the reader.
-    const std::int64_t now = ReaderNow();
-    if (GameOver != 1 && Reader != nullptr && now - Reader->saidAt() < korvex::kAutoPlayPause) {
+    if (!Link.active()) {
         return;
     }
-    if (!NameCells()) {
+    // The end is told at once, however recent the last text. Otherwise fast play waits for the
+    // pause: telling of every tick would flood the reader.
+    const std::int64_t now = Link.now();
+    const bool end = GameOver == 1;
+    if (!end && tmrAuto.interval() < korvex::kNamesEveryMove &&
+        now - NamedAt < korvex::kAutoPlayPause) {
         return;
     }
-    Say(GameOver == 1 ? GameOverText() : MoveText(), now);
+    TellNames();
+    if (!ReaderListens() ||
+        (!end && Reader != nullptr && now - Reader->saidAt() < korvex::kAutoPlayPause)) {
+        return;
+    }
+    Say(end ? GameOverText() : MoveText(), now);
 }
 
 void frmMain::SpeakBoard(const QString& Title) {
-    if (!NameCells()) {
+    TellNames();
+    if (!ReaderListens()) {
         return;
     }
     Say(Title + QStringLiteral(". ") + lblScore->Caption() + QStringLiteral(". ") +
             korvex::boardText(Board),
-        ReaderNow());
+        Link.now());
 }
 
 // The score line as shown, then the tile the move brought.

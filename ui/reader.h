@@ -1,7 +1,8 @@
 // SPDX-FileCopyrightText: 2026 Korvex developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-// The announcer that gets the texts a screen reader hears to the reader.
+// The game's one way to assistive technology, and the announcer that gets the texts a screen
+// reader hears to the reader.
 #pragma once
 
 #include <QObject>
@@ -17,6 +18,21 @@ class QWidget;
 
 namespace korvex {
 
+// Every question the game asks of assistive technology and every event it sends goes through
+// here, so that tests can stand in for the platform: the offscreen platform they run on has no
+// accessibility and drops every event. Each part is Qt's own unless a test sets it.
+struct ReaderLink {
+    ReaderLink(); // gives the board's labels their accessible interface, once per program
+
+    std::function<bool()> Active;                   // QAccessible::isActive()
+    std::function<std::int64_t()> Clock;            // milliseconds on a steady clock
+    std::function<void(QAccessibleEvent*)> Deliver; // QAccessible::updateAccessibility
+
+    bool active() const;
+    std::int64_t now() const;
+    void send(QAccessibleEvent* event) const;
+};
+
 // Gets short texts to the reader. Qt 6.8 and later ask the reader to speak a text with an
 // announcement from the window, the platform's own channel. Older Qt has none, so there each
 // text is the name of a new hidden object that takes the reader's focus: Orca reads an object
@@ -25,13 +41,9 @@ namespace korvex {
 // stay silent; a new one never does. None of them ever takes the keyboard focus.
 class Announcer : public QObject {
 public:
-    // How a text reaches the reader: QAccessible::updateAccessibility, or the tests' own
-    // collector, since the offscreen platform drops every accessibility event.
-    using Deliver = std::function<void(QAccessibleEvent*)>;
-
     // The texts come from board, and on older Qt its hidden objects are board's children, so
-    // the reader finds them inside the window.
-    Announcer(QWidget* board, Deliver deliver);
+    // the reader finds them inside the window. link outlives the announcer.
+    Announcer(QWidget* board, const ReaderLink& link);
 
     // Only the last text of an event is told, once the event is handled: a command that runs
     // another one (the victory preview starts a new game) is heard once, and after the
@@ -48,7 +60,7 @@ private:
     void tell();
 
     QWidget* Board;
-    Deliver Send;
+    const ReaderLink& Link;
 #if QT_VERSION < QT_VERSION_CHECK(6, 8, 0)
     // The latest voices, oldest first. Orca ignores the focus of an object already gone, and
     // may be a second or two behind, so a few stay.

@@ -188,6 +188,7 @@ frmMain::frmMain(QWidget* parent) : QMainWindow(parent) {
     setWindowIcon(korvex::windowIcon());
     setFocusPolicy(Qt::StrongFocus);
     CreateControls();
+    NameLabels();
     CreateMenus();
 
     tmrAuto.setInterval(700);
@@ -239,7 +240,8 @@ namespace {
 
 // A checkable QAction flips its own mark before it reports the click. The game's commands
 // set their marks themselves, so the flip is undone first and each handler sees the mark as
-// it was before the click.
+// it was before the click. Once it is handled, assistive technology hears of the names that
+// changed: a command that leaves the board alone may still end fast play's trail.
 template <typename Handler>
 QAction* addItem(QMenu* menu, const QString& caption, bool checkable, frmMain* window,
                  Handler handler) {
@@ -251,6 +253,7 @@ QAction* addItem(QMenu* menu, const QString& caption, bool checkable, frmMain* w
             item->setChecked(!checked);
         }
         (window->*handler)();
+        window->TellNames();
     });
     return item;
 }
@@ -342,7 +345,7 @@ bool frmMain::eventFilter(QObject* watched, QEvent* event) {
         menuBar()->setActiveAction(nullptr); // closes whichever menu is open
         return true;
     }
-    if (event->type() == QEvent::Show && QAccessible::isActive()) {
+    if (event->type() == QEvent::Show && Link.active()) {
         // Once the menu is up, the reader's focus goes to the menu's place in the bar and then
         // to the item under the highlight, so that a reader which names menus (Orca 48) says
         // the menu before the item. Qt's own focus for the item comes while the menu is still
@@ -357,10 +360,10 @@ bool frmMain::eventFilter(QObject* watched, QEvent* event) {
                 }
                 QAccessibleEvent inBar(menuBar(), QAccessible::Focus);
                 inBar.setChild(static_cast<int>(menuBar()->actions().indexOf(menu->menuAction())));
-                QAccessible::updateAccessibility(&inBar);
+                Link.send(&inBar);
                 QAccessibleEvent inMenu(menu, QAccessible::Focus);
                 inMenu.setChild(static_cast<int>(menu->actions().indexOf(item)));
-                QAccessible::updateAccessibility(&inMenu);
+                Link.send(&inMenu);
             },
             Qt::QueuedConnection);
     }
@@ -377,8 +380,12 @@ void frmMain::changeEvent(QEvent* event) {
 
 void frmMain::keyPressEvent(QKeyEvent* event) {
     Form_KeyDown(virtualKey(event->key()), shiftState(static_cast<int>(event->modifiers())));
-    // The key handler has seen F10 as any other key; Esc may have closed the window meanwhile.
-    if (event->key() == Qt::Key_F10 && event->modifiers() == Qt::NoModifier && !Unloaded()) {
+    if (Unloaded()) {
+        return; // Esc closed the window
+    }
+    TellNames(); // any key redraws: the last move's points leave the score line
+    // The key handler has seen F10 as any other key.
+    if (event->key() == Qt::Key_F10 && event->modifiers() == Qt::NoModifier) {
         OpenMenus();
     }
 }
