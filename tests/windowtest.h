@@ -19,6 +19,7 @@
 #include <QRect>
 #include <QTest>
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <type_traits>
@@ -140,12 +141,8 @@ inline int directionPlayed(const frmMain& w, const Cells& before) {
 inline constexpr std::array<Qt::Key, 4> kArrowKeys{Qt::Key_Up, Qt::Key_Right, Qt::Key_Down,
                                                    Qt::Key_Left};
 inline int arrowDirection(int key) {
-    for (int d = 0; d < 4; ++d) {
-        if (kArrowKeys[d] == key) {
-            return d;
-        }
-    }
-    return -1;
+    const auto* found = std::find(kArrowKeys.begin(), kArrowKeys.end(), key);
+    return found != kArrowKeys.end() ? static_cast<int>(found - kArrowKeys.begin()) : -1;
 }
 
 // The storm and the long play run at a size that catches their faults in seconds; a soak
@@ -225,12 +222,8 @@ inline constexpr std::array<int, 4> kSpeeds{10, 200, 700, 2000};
 
 inline QAction* speedItem(const frmMain& w, int interval) {
     const std::array<QAction*, 4> items{w.mnuSpeed10, w.mnuSpeed200, w.mnuSpeed700, w.mnuSpeed2000};
-    for (int i = 0; i < 4; ++i) {
-        if (kSpeeds[i] == interval) {
-            return items[i];
-        }
-    }
-    return nullptr;
+    const auto* found = std::find(kSpeeds.begin(), kSpeeds.end(), interval);
+    return found != kSpeeds.end() ? items[found - kSpeeds.begin()] : nullptr;
 }
 
 inline QList<int> checkedSpeeds(const frmMain& w) {
@@ -277,6 +270,5 @@ inline QRect fonRect(int k) {
 inline QRect numRect(int k) {
     return {px(1170 * (k % 4)), px(360 + 1170 * (k / 4)), px(1275), px(555)};
 }
-inline const QRect kScoreRect{px(90), px(4770), px(3450), px(195)};
 
 } // namespace korvex::test
