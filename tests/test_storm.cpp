@@ -214,9 +214,12 @@ QString kindName(Kind kind) {
     return names[static_cast<int>(kind)];
 }
 
-// A new tile's value under the options of `s`.
-bool tileAllowed(std::int32_t v, const Snapshot& s) {
-    return s.only2 ? v == 2 : s.only4 ? v == 4 : (v == 2 || v == 4);
+// Empty when a new tile's value is allowed under the options of `s`; else what is wrong.
+QString tileWrong(const char* what, std::int32_t v, const Snapshot& s) {
+    if (s.only2 ? v == 2 : s.only4 ? v == 4 : (v == 2 || v == 4)) {
+        return {};
+    }
+    return QStringLiteral("%1 %2 with options %3/%4").arg(what).arg(v).arg(s.only2).arg(s.only4);
 }
 
 void setAutoPlay(Snapshot& s, int mode) {
@@ -244,11 +247,8 @@ QString newGame(const Snapshot& before, const Snapshot& after, Snapshot& want) {
         if (after.board[k] != 0) {
             ++tiles;
             marked[k] = 1;
-            if (!tileAllowed(after.board[k], before)) {
-                return QStringLiteral("a new game dealt %1 with options %2/%3")
-                    .arg(after.board[k])
-                    .arg(before.only2)
-                    .arg(before.only4);
+            if (QString e = tileWrong("a new game dealt", after.board[k], before); !e.isEmpty()) {
+                return e;
             }
         }
     }
@@ -277,11 +277,8 @@ QString legalMove(const Snapshot& before, const Snapshot& after, const Moved& ex
     if (spawned < 0) {
         return QStringLiteral("no tile spawned after a legal move");
     }
-    if (!tileAllowed(after.board[spawned], before)) {
-        return QStringLiteral("spawned %1 with options %2/%3")
-            .arg(after.board[spawned])
-            .arg(before.only2)
-            .arg(before.only4);
+    if (QString e = tileWrong("spawned", after.board[spawned], before); !e.isEmpty()) {
+        return e;
     }
     want.board = expected.cells;
     want.board[spawned] = after.board[spawned];
@@ -494,12 +491,10 @@ private:
         const Qt::KeyboardModifiers modifiers(mods[pick(6)]);
         // A held key: the first press, then auto-repeats, then one release.
         const int repeats = chance(20) ? 1 + pick(12) : 0;
-        if (QString e = press(key, modifiers, QString(), false, Kind::ArrowPress); !e.isEmpty()) {
-            return e;
-        }
-        for (int r = 0; r < repeats; ++r) {
-            if (QString e = press(key, modifiers, QString(), true, Kind::ArrowRepeat);
-                !e.isEmpty()) {
+        for (int r = 0; r <= repeats; ++r) {
+            const bool repeat = r > 0;
+            const Kind kind = repeat ? Kind::ArrowRepeat : Kind::ArrowPress;
+            if (QString e = press(key, modifiers, QString(), repeat, kind); !e.isEmpty()) {
                 return e;
             }
         }
@@ -512,14 +507,10 @@ private:
         const QString& text = choice.text;
         const bool repeat = chance(10);
         // As X11 reports a modifier key: its press without its own modifier, its release with.
-        Qt::KeyboardModifiers held = Qt::NoModifier;
-        if (choice.key == Qt::Key_Shift) {
-            held = Qt::ShiftModifier;
-        } else if (choice.key == Qt::Key_Control) {
-            held = Qt::ControlModifier;
-        } else if (choice.key == Qt::Key_Alt) {
-            held = Qt::AltModifier;
-        }
+        const Qt::KeyboardModifiers held = choice.key == Qt::Key_Shift     ? Qt::ShiftModifier
+                                           : choice.key == Qt::Key_Control ? Qt::ControlModifier
+                                           : choice.key == Qt::Key_Alt     ? Qt::AltModifier
+                                                                           : Qt::NoModifier;
         if (QString e = press(choice.key, Qt::NoModifier, text, repeat, Kind::OtherKey);
             !e.isEmpty()) {
             return e;
@@ -671,8 +662,8 @@ private slots:
     void storm() {
         const std::uint64_t seed = envNumber("KORVEX_STORM_SEED", kDefaultSeed);
         const std::int64_t events = runSize("KORVEX_STORM_EVENTS", kQuickEvents, kSoakEvents);
-        qInfo("storm: seed %llu, %lld events (%s size)", static_cast<unsigned long long>(seed),
-              static_cast<long long>(events), soak() ? "soak" : "quick");
+        qInfo("storm: seed %llu, %lld events (%s size)", qulonglong{seed}, qlonglong{events},
+              soak() ? "soak" : "quick");
 
         frmMain w;
         // The game's chance comes from the seed too, so a seed replays the whole run.
@@ -690,13 +681,12 @@ private slots:
         w.tmrAuto.stop();
 
         const Tally& t = storm.tally();
-        qInfo("storm: seed %llu, %lld events in %.1f s, violations %d",
-              static_cast<unsigned long long>(seed), static_cast<long long>(storm.index()), seconds,
-              failure.isEmpty() ? 0 : 1);
+        qInfo("storm: seed %llu, %lld events in %.1f s, violations %d", qulonglong{seed},
+              qlonglong{storm.index()}, seconds, failure.isEmpty() ? 0 : 1);
         qInfo("storm: %lld legal moves, %lld games ended by the auto-player, %lld keys ignored "
               "after game over, largest tile %d",
-              static_cast<long long>(t.legalMoves), static_cast<long long>(t.gamesEnded),
-              static_cast<long long>(t.ignoredKeys), t.bestTile);
+              qlonglong{t.legalMoves}, qlonglong{t.gamesEnded}, qlonglong{t.ignoredKeys},
+              t.bestTile);
         QString kinds;
         for (int k = 0; k < static_cast<int>(Kind::Count); ++k) {
             kinds += QStringLiteral("%1 %2; ").arg(kindName(static_cast<Kind>(k))).arg(t.byKind[k]);
