@@ -131,7 +131,6 @@ private slots:
                                          (name == QLatin1String("unwritable") && geteuid() == 0));
         }
     }
-
     void runtimeDirectoryChoice() {
         QFETCH(QString, situation);
         QFETCH(bool, usesRuntime);
@@ -176,7 +175,6 @@ private slots:
             QTest::newRow(situation) << QString::fromLatin1(situation);
         }
     }
-
     void takenFallbackIsNotUsed() {
         QFETCH(QString, situation);
         if (situation == QLatin1String("another user's") && !canGiveAway()) {
@@ -234,7 +232,6 @@ private slots:
         QTest::newRow("in the runtime directory") << true;
         QTest::newRow("in the fallback") << false;
     }
-
     void twoLocksConflict() {
         QFETCH(bool, inRuntime);
         if (!inRuntime) {
@@ -296,7 +293,6 @@ private slots:
             << 2 << QStringLiteral("DejaVu Sans") << kDejaVuSansFiles;
         QTest::newRow("Carlito alone") << 1 << QStringLiteral("Carlito") << kCarlitoFiles;
     }
-
     void boardLayoutAndNumbers() {
         QFETCH(int, scale);
         QFETCH(QString, face);
