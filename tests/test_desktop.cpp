@@ -9,14 +9,9 @@
 #include "testsupport.h"
 
 #include <QDebug>
-#include <QDir>
 #include <QDirIterator>
-#include <QFile>
-#include <QFileInfo>
 #include <QImage>
-#include <QProcess>
 #include <QRegularExpression>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QXmlStreamReader>
 

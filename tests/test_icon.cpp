@@ -9,7 +9,6 @@
 #include <QColor>
 #include <QDebug>
 #include <QImage>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <algorithm>

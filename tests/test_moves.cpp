@@ -6,15 +6,10 @@
 // victory preview.
 #include "windowtest.h"
 
-#include <QAction>
-#include <QApplication>
-#include <QKeyEvent>
+#include <QKeySequence>
 #include <QMenu>
 #include <QMenuBar>
-#include <QTest>
 
-#include <cstdint>
-#include <optional>
 #include <string>
 
 using namespace korvex::test;

@@ -7,11 +7,6 @@
 #include "rules.h"
 #include "strategies.h"
 
-#include <QTest>
-
-#include <iterator>
-#include <vector>
-
 using namespace korvex::test;
 using korvex::Evaluation;
 using korvex::Strategy;

@@ -5,11 +5,6 @@
 // source, the spawn marks, and the two options that force the value.
 #include "windowtest.h"
 
-#include <QAction>
-#include <QTest>
-
-#include <vector>
-
 using korvex::RandomSource;
 using korvex::TileRule;
 using namespace korvex::test;

@@ -11,20 +11,11 @@
 //   KORVEX_STORM_EVENTS  how many events (default 100,000; 1,000,000 with KORVEX_SOAK=1)
 #include "windowtest.h"
 
-#include <QAction>
-#include <QApplication>
 #include <QDebug>
 #include <QElapsedTimer>
-#include <QKeyEvent>
 #include <QKeySequence>
-#include <QTest>
 
-#include <algorithm>
-#include <array>
-#include <cstdint>
-#include <optional>
 #include <random>
-#include <vector>
 
 using namespace korvex::test;
 

@@ -4,27 +4,18 @@
 // The game in hostile surroundings, checked in-process: where the single-instance lock goes
 // when the runtime directory cannot hold it, how two locks meet, and the board's layout and
 // number font on a scaled display or without the usual number font.
-#include "app/frmmain.h"
 #include "app/singleinstance.h"
 #include "windowtest.h"
 
 #include <QCoreApplication>
 #include <QDebug>
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <QFontDatabase>
 #include <QFontInfo>
-#include <QImage>
 #include <QPainter>
 #include <QTemporaryFile>
-#include <QTest>
 
 #include <cstdio>
 #include <functional>
-#include <optional>
-#include <sys/stat.h>
-#include <unistd.h>
 
 using korvex::SingleInstance;
 using namespace korvex::test;
