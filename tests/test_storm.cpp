@@ -29,41 +29,30 @@ constexpr std::int64_t kSoakEvents = 1000000;
 // --- What the program looks like between events ----------------------------------------------
 
 struct Snapshot {
-    Cells board{};
-    std::array<int, 16> borders{};
-    std::int32_t score = 0;
+    explicit Snapshot(const frmMain& w)
+        : board(w.Board), borders(korvex::test::borders(w)), score(w.Score),
+          scoreCaption(w.lblScore->Caption()), gameOver(w.GameOver), autoMode(w.AutoMode),
+          modesChecked(checkedModes(w)), timerActive(w.tmrAuto.isActive()), autoDir(w.AutoDir),
+          only2(w.mnuOnly2->isChecked()), only4(w.mnuOnly4->isChecked()),
+          interval(w.tmrAuto.interval()), speedsChecked(checkedSpeeds(w)), writes(labelWrites(w)),
+          moveGain(w.MoveGain) {}
+    Cells board;
+    std::array<int, 16> borders;
+    std::int32_t score;
     QString scoreCaption;
-    std::int32_t gameOver = 0;
-    std::int32_t autoMode = 0;
+    std::int32_t gameOver;
+    std::int32_t autoMode;
     QList<int> modesChecked;
-    bool timerActive = false;
-    std::int32_t autoDir = 0;
-    bool only2 = false;
-    bool only4 = false;
-    int interval = 0;
+    bool timerActive;
+    std::int32_t autoDir;
+    bool only2;
+    bool only4;
+    int interval;
     QList<int> speedsChecked;
-    quint64 writes = 0;
-    std::int32_t moveGain = 0;
+    quint64 writes;
+    std::int32_t moveGain;
     bool operator==(const Snapshot&) const = default;
 };
-
-Snapshot take(const frmMain& w) {
-    return {.board = w.Board,
-            .borders = borders(w),
-            .score = w.Score,
-            .scoreCaption = w.lblScore->Caption(),
-            .gameOver = w.GameOver,
-            .autoMode = w.AutoMode,
-            .modesChecked = checkedModes(w),
-            .timerActive = w.tmrAuto.isActive(),
-            .autoDir = w.AutoDir,
-            .only2 = w.mnuOnly2->isChecked(),
-            .only4 = w.mnuOnly4->isChecked(),
-            .interval = w.tmrAuto.interval(),
-            .speedsChecked = checkedSpeeds(w),
-            .writes = labelWrites(w),
-            .moveGain = w.MoveGain};
-}
 
 // Every part of a snapshot, named, in the order the comparison reports them.
 QStringList fields(const Snapshot& s) {
@@ -162,7 +151,7 @@ QString checkWhole(const frmMain& w, const Snapshot& s) {
 }
 
 QString checkWhole(const frmMain& w) {
-    return checkWhole(w, take(w));
+    return checkWhole(w, Snapshot(w));
 }
 
 // --- The kinds of event and what each must leave behind -------------------------------------
@@ -495,18 +484,14 @@ private:
     QString otherKey() {
         const auto& keys = otherKeys();
         const KeyChoice& choice = keys[pick(static_cast<int>(keys.size()))];
-        const QString& text = choice.text;
         const bool repeat = chance(10);
         // As X11 reports a modifier key: its press without its own modifier, its release with.
         const Qt::KeyboardModifiers held = choice.key == Qt::Key_Shift     ? Qt::ShiftModifier
                                            : choice.key == Qt::Key_Control ? Qt::ControlModifier
                                            : choice.key == Qt::Key_Alt     ? Qt::AltModifier
                                                                            : Qt::NoModifier;
-        if (QString e = press(choice.key, Qt::NoModifier, text, repeat, Kind::OtherKey);
-            !e.isEmpty()) {
-            return e;
-        }
-        return release(choice.key, held, text);
+        const QString e = press(choice.key, Qt::NoModifier, choice.text, repeat, Kind::OtherKey);
+        return e.isEmpty() ? release(choice.key, held, choice.text) : e;
     }
 
     QString press(Qt::Key key, Qt::KeyboardModifiers modifiers, const QString& text, bool repeat,
@@ -553,10 +538,10 @@ private:
         if (Index >= Limit) {
             return {}; // the run ends inside a held key or a click
         }
-        const Snapshot before = take(W);
+        const Snapshot before = Snapshot(W);
         const int ticksBefore = spontaneousTicks;
         fire();
-        const Snapshot after = take(W);
+        const Snapshot after = Snapshot(W);
         const std::int64_t at = Index++;
         ++Counts.byKind[static_cast<int>(kind)];
         QString e = checkWhole(W, after);
@@ -580,19 +565,13 @@ private:
                 .arg(before.autoDir)
                 .arg(before.gameOver);
         }
-        if (before.gameOver == 0 && after.gameOver == 1) {
-            ++Counts.gamesEnded;
-        }
-        if (before.board != after.board && kind != Kind::Win) {
-            ++Counts.legalMoves;
-        }
-        if (before.gameOver == 1 &&
-            (kind == Kind::ArrowPress || kind == Kind::ArrowRepeat || kind == Kind::OtherKey)) {
-            ++Counts.ignoredKeys;
-        }
-        for (const std::int32_t v : after.board) {
-            Counts.bestTile = std::max(Counts.bestTile, v);
-        }
+        Counts.gamesEnded += before.gameOver == 0 && after.gameOver == 1 ? 1 : 0;
+        Counts.legalMoves += before.board != after.board && kind != Kind::Win ? 1 : 0;
+        const bool key =
+            kind == Kind::ArrowPress || kind == Kind::ArrowRepeat || kind == Kind::OtherKey;
+        Counts.ignoredKeys += before.gameOver == 1 && key ? 1 : 0;
+        Counts.bestTile =
+            std::max(Counts.bestTile, *std::max_element(after.board.begin(), after.board.end()));
         // Let the window paint now and then; only while the timer is stopped, so that no tick
         // can come from the clock.
         if (at % 512 == 0 && !W.tmrAuto.isActive()) {
@@ -622,14 +601,11 @@ private slots:
     void wholeProgramCheckSeesBrokenStates() {
         frmMain w;
         w.Form_Load();
-        QVERIFY2(checkWhole(w).isEmpty(), qPrintable(checkWhole(w)));
+        VERIFY_EMPTY(checkWhole(w));
         w.MoveGain = 4;
         QVERIFY(!checkWhole(w).isEmpty());
         w.MoveGain = 0;
-        const int first = static_cast<int>(
-            std::find_if(w.Board.begin(), w.Board.end(), [](std::int32_t v) { return v != 0; }) -
-            w.Board.begin());
-        w.Board[first] = 6;
+        *std::find_if(w.Board.begin(), w.Board.end(), [](std::int32_t v) { return v != 0; }) = 6;
         QVERIFY(!checkWhole(w).isEmpty()); // not a power of two, and not what the label shows
         w.DrawBoard();
         QVERIFY(!checkWhole(w).isEmpty());
@@ -647,7 +623,7 @@ private slots:
         w.ClearSpawnMarks();
         QVERIFY(!checkWhole(w).isEmpty()); // no mark
         w.mnuNewGame_Click();
-        QVERIFY2(checkWhole(w).isEmpty(), qPrintable(checkWhole(w)));
+        VERIFY_EMPTY(checkWhole(w));
     }
 
     void storm() {
