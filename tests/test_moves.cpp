@@ -412,10 +412,7 @@ private slots:
         // The game is in play: up packs column 1 into the empty corner, and the new tile lands in
         // the one cell that frees.
         pressKey(w, Qt::Key_Up);
-        Cells afterUp = kShowcase;
-        afterUp[0] = 64;
-        afterUp[4] = 128;
-        afterUp[8] = 16384;
+        Cells afterUp = board("64 2 4 4 / 128 32 16 8 / 16384 256 512 1024 / 0 8192 4096 2048");
         afterUp[12] = w.Board[12];
         QVERIFY(afterUp[12] == 2 || afterUp[12] == 4);
         QCOMPARE(w.Board, afterUp);
