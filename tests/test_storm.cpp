@@ -90,12 +90,10 @@ QString mismatch(const Snapshot& want, const Snapshot& got) {
     }
     const QStringList wanted = fields(want);
     const QStringList found = fields(got);
-    for (qsizetype i = 0; i < wanted.size(); ++i) {
-        if (wanted[i] != found[i]) {
-            return QStringLiteral("%1, expected %2").arg(found[i], wanted[i]);
-        }
-    }
-    return QStringLiteral("a part left out of the comparison's text differs");
+    const auto [expected, differs] = std::mismatch(wanted.begin(), wanted.end(), found.begin());
+    return expected != wanted.end()
+               ? QStringLiteral("%1, expected %2").arg(*differs, *expected)
+               : QStringLiteral("a part left out of the comparison's text differs");
 }
 
 bool isTile(std::int32_t v) {
