@@ -1,10 +1,7 @@
 // SPDX-FileCopyrightText: 2026 Korvex developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-// Helpers for tests that drive the window: starting it reproducibly, putting a position on
-// the board, sending keys, reading the spawn marks, counting label writes, checking what the
-// labels show against the reference, the menu items by what they stand for, and the size of
-// the long runs.
+// Helpers for tests that drive the window; what it shows is checked against the reference.
 #pragma once
 
 #include "app/frmmain.h"
@@ -58,7 +55,6 @@ inline void setBoard(frmMain& w, const Cells& cells, std::int32_t score = 0) {
     w.DrawBoard();
 }
 
-// The border style of every cell's background label.
 inline std::array<int, 16> borders(const frmMain& w) {
     std::array<int, 16> styles{};
     for (int i = 0; i < 16; ++i) {
@@ -199,7 +195,6 @@ inline void callStrategy(frmMain& w, int mode) {
     (w.*strategies[mode - 1])();
 }
 
-// The values whose menu item carries the check mark.
 template <typename Values, typename Item>
 QList<int> checkedOf(const frmMain& w, const Values& values, Item item) {
     QList<int> checked;
