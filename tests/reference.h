@@ -239,11 +239,8 @@ inline QString cellText(std::int32_t value) {
 }
 
 inline QString scoreLine(std::int32_t score, std::int32_t gain = 0) {
-    QString line = QStringLiteral("Счёт: ") + QString::number(score);
-    if (gain != 0) {
-        line += QStringLiteral(" +") + QString::number(gain);
-    }
-    return line;
+    return QStringLiteral("Счёт: ") + QString::number(score) +
+           (gain != 0 ? QStringLiteral(" +") + QString::number(gain) : QString());
 }
 
 // --- Spawning ---------------------------------------------------------------------------

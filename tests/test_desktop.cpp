@@ -298,8 +298,7 @@ private slots:
                      qPrintable(file));
             for (QDir dir = info.dir(); dir.absolutePath() != QDir(root.path()).absolutePath();
                  dir.cdUp()) {
-                const QFileInfo dirInfo(dir.absolutePath());
-                QVERIFY2((dirInfo.permissions() & all) == executable,
+                QVERIFY2((QFileInfo(dir.absolutePath()).permissions() & all) == executable,
                          qPrintable(dir.absolutePath()));
             }
         }
