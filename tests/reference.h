@@ -11,8 +11,10 @@
 #include <QString>
 #include <QTest>
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
+#include <iterator>
 #include <utility>
 #include <vector>
 
@@ -24,10 +26,7 @@ using Cells = std::array<std::int32_t, 16>;
 using Line = std::array<std::int32_t, 4>;
 
 // Direction codes, clockwise from up.
-constexpr int U = 0;
-constexpr int R = 1;
-constexpr int D = 2;
-constexpr int L = 3;
+constexpr int U = 0, R = 1, D = 2, L = 3;
 inline const char* const kDirectionNames[] = {"up", "right", "down", "left"};
 
 constexpr int at(int row, int column) {
@@ -35,17 +34,11 @@ constexpr int at(int row, int column) {
 }
 
 // Storage index of position p (0 = destination edge) of line l (0 = top row or left column).
+// Up and down run along columns, left and right along rows; up and left start at index 0.
 constexpr int cellOf(int direction, int line, int position) {
-    switch (direction) {
-    case U:
-        return at(position + 1, line + 1);
-    case R:
-        return at(line + 1, 4 - position);
-    case D:
-        return at(4 - position, line + 1);
-    default:
-        return at(line + 1, position + 1);
-    }
+    const int fromStart = direction == U || direction == L ? position : 3 - position;
+    return direction == U || direction == D ? at(fromStart + 1, line + 1)
+                                            : at(line + 1, fromStart + 1);
 }
 
 inline Line lineOf(const Cells& cells, int direction, int line) {
@@ -65,12 +58,7 @@ inline void putLine(Cells& cells, int direction, int line, const Line& values) {
 // The tiles of a line in order, packed toward position 1.
 inline Line packed(const Line& line) {
     Line out{};
-    int n = 0;
-    for (const std::int32_t v : line) {
-        if (v != 0) {
-            out[n++] = v;
-        }
-    }
+    std::copy_if(line.begin(), line.end(), out.begin(), [](std::int32_t v) { return v != 0; });
     return out;
 }
 
@@ -122,11 +110,7 @@ inline int legalMask(const Cells& cells) {
 }
 
 inline int emptyCells(const Cells& cells) {
-    int n = 0;
-    for (const std::int32_t v : cells) {
-        n += v == 0 ? 1 : 0;
-    }
-    return n;
+    return static_cast<int>(std::count(cells.begin(), cells.end(), 0));
 }
 
 // The merge rule's worked lines, each already slid once: the line after the merge pass, after
@@ -204,12 +188,10 @@ inline void addStrategyEntryRows() {
 // The direction a call plays with the directions of `legal` (bit d for d) legal, by the
 // order table; -1 when none is.
 inline int firstLegal(const StrategyRules& s, int autoDir, int legal) {
-    for (const int d : s.order[autoDir]) {
-        if (legal & (1 << d)) {
-            return d;
-        }
-    }
-    return -1;
+    const auto& order = s.order[autoDir];
+    const auto* found =
+        std::find_if(order.begin(), order.end(), [legal](int d) { return legal & (1 << d); });
+    return found != order.end() ? *found : -1;
 }
 
 // --- Drawing ----------------------------------------------------------------------------
@@ -247,12 +229,9 @@ inline Colours coloursOf(std::int32_t value) {
         {2048, {rgb(239, 195, 41), rgb(247, 243, 222)}},
         {4096, {rgb(255, 60, 57), rgb(247, 247, 247)}},
     };
-    for (const auto& [v, colours] : table) {
-        if (v == value) {
-            return colours;
-        }
-    }
-    return {rgb(255, 32, 33), rgb(247, 243, 239)};
+    const auto* row = std::find_if(std::begin(table), std::end(table),
+                                   [value](const auto& r) { return r.first == value; });
+    return row != std::end(table) ? row->second : Colours{rgb(255, 32, 33), rgb(247, 243, 239)};
 }
 
 inline QString cellText(std::int32_t value) {
@@ -260,11 +239,8 @@ inline QString cellText(std::int32_t value) {
 }
 
 inline QString scoreLine(std::int32_t score, std::int32_t gain = 0) {
-    QString line = QStringLiteral("Счёт: ") + QString::number(score);
-    if (gain != 0) {
-        line += QStringLiteral(" +") + QString::number(gain);
-    }
-    return line;
+    return QStringLiteral("Счёт: ") + QString::number(score) +
+           (gain != 0 ? QStringLiteral(" +") + QString::number(gain) : QString());
 }
 
 // --- Spawning ---------------------------------------------------------------------------

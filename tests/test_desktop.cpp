@@ -9,34 +9,31 @@
 #include "testsupport.h"
 
 #include <QDebug>
-#include <QDir>
 #include <QDirIterator>
-#include <QFile>
-#include <QFileInfo>
 #include <QImage>
-#include <QProcess>
 #include <QRegularExpression>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QXmlStreamReader>
 
 #include <algorithm>
 
 using namespace korvex::test;
+using namespace Qt::StringLiterals;
 
 namespace {
 
-const QString kAppId = QStringLiteral("org.korvex.Korvex");
+const QString kAppId = u"org.korvex.Korvex"_s;
 const QString kSourceDir = QStringLiteral(KORVEX_SOURCE_DIR);
+const QString kCMake = QStringLiteral(KORVEX_CMAKE_COMMAND);
 
 QString resource(const QString& name) {
-    return kSourceDir + QStringLiteral("/resources/") + name;
+    return kSourceDir + u"/resources/"_s + name;
 }
 
 // A tool run from the build's surroundings; DESTDIR would move the install out of the prefix.
 ToolRun run(const QString& tool, const QStringList& arguments) {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.remove(QStringLiteral("DESTDIR"));
+    environment.remove(u"DESTDIR"_s);
     return runTool(tool, arguments, environment);
 }
 
@@ -60,7 +57,7 @@ QMap<QString, QString> desktopEntry(const QString& path) {
     bool inGroup = false;
     for (const QString& line : linesOf(path)) {
         if (line.startsWith(QLatin1Char('['))) {
-            inGroup = line == QStringLiteral("[Desktop Entry]");
+            inGroup = line == u"[Desktop Entry]"_s;
         } else if (inGroup && line.contains(QLatin1Char('='))) {
             const qsizetype equals = line.indexOf(QLatin1Char('='));
             keys.insert(line.left(equals), line.mid(equals + 1));
@@ -84,7 +81,7 @@ QMultiMap<QString, QString> metainfo(const QString& path) {
             stack << xml.name().toString();
             const QString here = stack.join(QLatin1Char('/'));
             for (const QXmlStreamAttribute& attribute : xml.attributes()) {
-                values.insert(here + QStringLiteral("@") + attribute.qualifiedName().toString(),
+                values.insert(here + u"@"_s + attribute.qualifiedName().toString(),
                               attribute.value().toString());
             }
         } else if (xml.isEndElement()) {
@@ -106,7 +103,7 @@ QMultiMap<QString, QString> metainfo(const QString& path) {
 // - "url-homepage-missing", made an info by validate(): the project has no public home yet,
 //   and a packager who has one names it (KORVEX_HOMEPAGE).
 QStringList appstreamFindings(const QString& output) {
-    static const QRegularExpression finding(QStringLiteral("^\\s*[EWI]: "));
+    static const QRegularExpression finding(u"^\\s*[EWI]: "_s);
     static const QRegularExpression allowed(
         QStringLiteral("^\\s*I: \\S+: (unknown-tag developer|developer-name-tag-deprecated|"
                        "url-homepage-missing)$"));
@@ -119,16 +116,16 @@ QStringList appstreamFindings(const QString& output) {
 // home page; until the project has one it is left out (see above), so the default build asks
 // for that warning as an info. Debian 12's appstream has no such check and refuses to override
 // a tag it does not know, so there it runs as it is.
-ToolRun validate(QStringList arguments, bool homepageLater) {
+ToolRun validate(const QString& command, const QString& path, bool homepageLater) {
+    const QStringList arguments{command, u"--no-net"_s, u"--no-color"_s, path};
     if (homepageLater) {
-        const ToolRun later =
-            run(QStringLiteral("appstreamcli"),
-                QStringList(arguments) << QStringLiteral("--override=url-homepage-missing=info"));
-        if (!later.what().contains(QStringLiteral("'url-homepage-missing' is not recognized"))) {
+        const ToolRun later = run(
+            u"appstreamcli"_s, QStringList(arguments) << u"--override=url-homepage-missing=info"_s);
+        if (!later.what().contains(u"'url-homepage-missing' is not recognized"_s)) {
             return later;
         }
     }
-    return run(QStringLiteral("appstreamcli"), arguments);
+    return run(u"appstreamcli"_s, arguments);
 }
 
 } // namespace
@@ -145,10 +142,9 @@ class TestDesktop : public QObject {
 private slots:
     void initTestCase() {
         QVERIFY(root.isValid());
-        prefixPath = root.filePath(QStringLiteral("usr"));
-        const ToolRun install = run(QStringLiteral(KORVEX_CMAKE_COMMAND),
-                                    {QStringLiteral("--install"), QStringLiteral(KORVEX_BINARY_DIR),
-                                     QStringLiteral("--prefix"), prefixPath});
+        prefixPath = root.filePath(u"usr"_s);
+        const ToolRun install = run(
+            kCMake, {u"--install"_s, QStringLiteral(KORVEX_BINARY_DIR), u"--prefix"_s, prefixPath});
         QVERIFY2(install.ok, qPrintable(install.what()));
         QDirIterator it(root.path(), QDir::Files | QDir::Hidden | QDir::System,
                         QDirIterator::Subdirectories);
@@ -160,8 +156,7 @@ private slots:
     }
 
     void desktopEntryPassesValidator() {
-        const ToolRun check = run(QStringLiteral("desktop-file-validate"),
-                                  {resource(kAppId + QStringLiteral(".desktop"))});
+        const ToolRun check = run(u"desktop-file-validate"_s, {resource(kAppId + u".desktop"_s)});
         QVERIFY2(check.ok, qPrintable(check.what()));
         // Hints and warnings leave the exit code at 0; none is accepted either.
         QVERIFY2(check.what().trimmed().isEmpty(), qPrintable(check.what()));
@@ -174,94 +169,77 @@ private slots:
         QTest::addColumn<QString>("screenshot");
         QTest::newRow("as built: no address") << QString() << QString();
         QTest::newRow("a packager's addresses")
-            << QStringLiteral("https://korvex.test/?a=1&b=2")
-            << QStringLiteral("https://korvex.test/screenshot.png");
+            << u"https://korvex.test/?a=1&b=2"_s << u"https://korvex.test/screenshot.png"_s;
     }
-
     void metainfoPassesValidator() {
         QFETCH(QString, homepage);
         QFETCH(QString, screenshot);
-        QString file =
-            prefixed(QStringLiteral("share/metainfo/") + kAppId + QStringLiteral(".metainfo.xml"));
+        QString file = prefixed(u"share/metainfo/"_s + kAppId + u".metainfo.xml"_s);
         QTemporaryDir dir;
         if (!homepage.isEmpty()) {
             QVERIFY(dir.isValid());
-            file = dir.filePath(QStringLiteral("metainfo.xml"));
-            const ToolRun made = run(
-                QStringLiteral(KORVEX_CMAKE_COMMAND),
-                {QStringLiteral("-DSOURCE=") + resource(kAppId + QStringLiteral(".metainfo.xml")),
-                 QStringLiteral("-DOUTPUT=") + file, QStringLiteral("-DHOMEPAGE=") + homepage,
-                 QStringLiteral("-DSCREENSHOT=") + screenshot, QStringLiteral("-P"),
-                 kSourceDir + QStringLiteral("/cmake/metainfo.cmake")});
+            file = dir.filePath(u"metainfo.xml"_s);
+            const ToolRun made =
+                run(kCMake,
+                    {u"-DSOURCE="_s + resource(kAppId + u".metainfo.xml"_s), u"-DOUTPUT="_s + file,
+                     u"-DHOMEPAGE="_s + homepage, u"-DSCREENSHOT="_s + screenshot, u"-P"_s,
+                     kSourceDir + u"/cmake/metainfo.cmake"_s});
             QVERIFY2(made.ok, qPrintable(made.what()));
         }
-        const ToolRun check = validate({QStringLiteral("validate"), QStringLiteral("--no-net"),
-                                        QStringLiteral("--no-color"), file},
-                                       homepage.isEmpty());
+        const ToolRun check = validate(u"validate"_s, file, homepage.isEmpty());
         QVERIFY2(check.ok, qPrintable(check.what()));
         QVERIFY2(appstreamFindings(check.what()).isEmpty(), qPrintable(check.what()));
-        QVERIFY2(homepage.isEmpty() || !check.what().contains(QStringLiteral("url-homepage")),
+        QVERIFY2(homepage.isEmpty() || !check.what().contains(u"url-homepage"_s),
                  qPrintable(check.what()));
 
         const QMultiMap<QString, QString> info = metainfo(file);
         QVERIFY2(!info.isEmpty(), "metainfo does not parse");
-        QCOMPARE(info.values(QStringLiteral("component/url")).size(), homepage.isEmpty() ? 0 : 1);
-        QCOMPARE(info.value(QStringLiteral("component/url")), homepage);
-        QCOMPARE(info.value(QStringLiteral("component/screenshots/screenshot/image")), screenshot);
+        QCOMPARE(info.values(u"component/url"_s).size(), homepage.isEmpty() ? 0 : 1);
+        QCOMPARE(info.value(u"component/url"_s), homepage);
+        QCOMPARE(info.value(u"component/screenshots/screenshot/image"_s), screenshot);
     }
 
     // The desktop entry starts the installed program by name, under the id the program
     // announces to the desktop and with the icon installed under that id, in Russian too.
     void desktopEntryNamesTheProgramAndItsIcon() {
-        const QMap<QString, QString> entry =
-            desktopEntry(resource(kAppId + QStringLiteral(".desktop")));
-        QCOMPARE(entry.value(QStringLiteral("Type")), QStringLiteral("Application"));
-        QCOMPARE(entry.value(QStringLiteral("Exec")), QStringLiteral(KORVEX_BINARY_NAME));
-        QCOMPARE(entry.value(QStringLiteral("Icon")), kAppId);
-        QVERIFY(
-            entry.value(QStringLiteral("Categories")).split(';').contains(QStringLiteral("Game")));
-        for (const QString& key : {QStringLiteral("Name[ru]"), QStringLiteral("Comment[ru]")}) {
+        const QMap<QString, QString> entry = desktopEntry(resource(kAppId + u".desktop"_s));
+        QCOMPARE(entry.value(u"Type"_s), u"Application"_s);
+        QCOMPARE(entry.value(u"Exec"_s), QStringLiteral(KORVEX_BINARY_NAME));
+        QCOMPARE(entry.value(u"Icon"_s), kAppId);
+        QVERIFY(entry.value(u"Categories"_s).split(';').contains(u"Game"_s));
+        for (const QString& key : {u"Name[ru]"_s, u"Comment[ru]"_s}) {
             QVERIFY2(!entry.value(key).isEmpty(), qPrintable(key));
         }
-        static const QRegularExpression cyrillic(QStringLiteral("[\\x{0400}-\\x{04FF}]"));
-        QVERIFY(entry.value(QStringLiteral("Comment[ru]")).contains(cyrillic));
-        QVERIFY(installed.contains(QStringLiteral("share/icons/hicolor/scalable/apps/") + kAppId +
-                                   QStringLiteral(".svg")));
+        static const QRegularExpression cyrillic(u"[\\x{0400}-\\x{04FF}]"_s);
+        QVERIFY(entry.value(u"Comment[ru]"_s).contains(cyrillic));
+        QVERIFY(installed.contains(u"share/icons/hicolor/scalable/apps/"_s + kAppId + u".svg"_s));
     }
 
     // The metainfo launches this desktop entry, has a Russian text beside the English one,
     // and its newest release is the version being built, as is the package changelog's.
     void metainfoAgreesWithTheProject() {
-        const QMultiMap<QString, QString> info =
-            metainfo(resource(kAppId + QStringLiteral(".metainfo.xml")));
+        const QMultiMap<QString, QString> info = metainfo(resource(kAppId + u".metainfo.xml"_s));
         QVERIFY2(!info.isEmpty(), "metainfo does not parse");
-        QCOMPARE(info.value(QStringLiteral("component/id")), kAppId);
-        QCOMPARE(info.value(QStringLiteral("component@type")),
-                 QStringLiteral("desktop-application"));
-        QCOMPARE(info.value(QStringLiteral("component/launchable")),
-                 kAppId + QStringLiteral(".desktop"));
-        QCOMPARE(info.value(QStringLiteral("component/provides/binary")),
-                 QStringLiteral(KORVEX_BINARY_NAME));
-        QVERIFY(info.values(QStringLiteral("component/summary@xml:lang"))
-                    .contains(QStringLiteral("ru")));
-        QVERIFY(info.values(QStringLiteral("component/description/p@xml:lang"))
-                    .contains(QStringLiteral("ru")));
-        QCOMPARE(info.value(QStringLiteral("component/content_rating@type")),
-                 QStringLiteral("oars-1.1"));
-        QVERIFY(!info.value(QStringLiteral("component/developer@id")).isEmpty());
-        QCOMPARE(info.value(QStringLiteral("component/developer/name")),
-                 info.value(QStringLiteral("component/developer_name")));
+        QCOMPARE(info.value(u"component/id"_s), kAppId);
+        QCOMPARE(info.value(u"component@type"_s), u"desktop-application"_s);
+        QCOMPARE(info.value(u"component/launchable"_s), kAppId + u".desktop"_s);
+        QCOMPARE(info.value(u"component/provides/binary"_s), QStringLiteral(KORVEX_BINARY_NAME));
+        QVERIFY(info.values(u"component/summary@xml:lang"_s).contains(u"ru"_s));
+        QVERIFY(info.values(u"component/description/p@xml:lang"_s).contains(u"ru"_s));
+        QCOMPARE(info.value(u"component/content_rating@type"_s), u"oars-1.1"_s);
+        QVERIFY(!info.value(u"component/developer@id"_s).isEmpty());
+        QCOMPARE(info.value(u"component/developer/name"_s),
+                 info.value(u"component/developer_name"_s));
 
         // The licence is the one the installed copyright names for the whole program.
-        QCOMPARE(info.value(QStringLiteral("component/project_license")),
-                 QStringLiteral("GPL-3.0-or-later"));
-        QFile copyright(resource(QStringLiteral("copyright")));
+        QCOMPARE(info.value(u"component/project_license"_s), u"GPL-3.0-or-later"_s);
+        QFile copyright(resource(u"copyright"_s));
         QVERIFY(copyright.open(QIODevice::ReadOnly | QIODevice::Text));
         const QString dep5 = QString::fromUtf8(copyright.readAll());
         QVERIFY(dep5.startsWith(QStringLiteral(
             "Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/\n")));
         static const QRegularExpression wholeProgram(
-            QStringLiteral("\n\nFiles: \\*\n(?:[A-Za-z-]+:.*\n)*License: GPL-3.0-or-later\n"));
+            u"\n\nFiles: \\*\n(?:[A-Za-z-]+:.*\n)*License: GPL-3.0-or-later\n"_s);
         QVERIFY2(dep5.contains(wholeProgram), qPrintable(dep5));
 
         // The display it asks for holds the window as it is built, with room for a title bar.
@@ -269,16 +247,16 @@ private slots:
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         const QSize outer = window.frameGeometry().size();
-        const int needed = info.value(QStringLiteral("component/requires/display_length")).toInt();
+        const int needed = info.value(u"component/requires/display_length"_s).toInt();
         QString sizes;
         QDebug(&sizes) << "window" << outer << "display_length" << needed;
         QVERIFY2(needed - qMax(outer.width(), outer.height()) >= 30, qPrintable(sizes));
         QVERIFY2(needed - qMax(outer.width(), outer.height()) <= 60, qPrintable(sizes));
         // The first release listed is the newest.
-        QCOMPARE(info.values(QStringLiteral("component/releases/release@version")).constLast(),
+        QCOMPARE(info.values(u"component/releases/release@version"_s).constLast(),
                  QStringLiteral(KORVEX_VERSION));
 
-        QFile changelog(resource(QStringLiteral("changelog")));
+        QFile changelog(resource(u"changelog"_s));
         QVERIFY(changelog.open(QIODevice::ReadOnly | QIODevice::Text));
         const QString firstLine = QString::fromUtf8(changelog.readLine());
         QVERIFY2(firstLine.startsWith(QStringLiteral("korvex (" KORVEX_VERSION ") ")),
@@ -287,26 +265,22 @@ private slots:
 
     // The installed tree as a whole: the metainfo finds its desktop entry and its icon.
     void installedTreePassesAppstream() {
-        const ToolRun check = validate({QStringLiteral("validate-tree"), QStringLiteral("--no-net"),
-                                        QStringLiteral("--no-color"), root.path()},
-                                       true);
+        const ToolRun check = validate(u"validate-tree"_s, root.path(), true);
         QVERIFY2(check.ok, qPrintable(check.what()));
         QVERIFY2(appstreamFindings(check.what()).isEmpty(), qPrintable(check.what()));
-        QVERIFY2(check.what().contains(kAppId + QStringLiteral(".metainfo.xml")),
-                 qPrintable(check.what()));
+        QVERIFY2(check.what().contains(kAppId + u".metainfo.xml"_s), qPrintable(check.what()));
     }
 
     void installLaysOutExactlyTheListedFiles() {
-        const QStringList expected =
-            linesOf(kSourceDir + QStringLiteral("/tests/install-files.txt"));
+        const QStringList expected = linesOf(kSourceDir + u"/tests/install-files.txt"_s);
         QVERIFY2(!expected.isEmpty(), "tests/install-files.txt is missing or empty");
         QStringList missing = expected;
         missing.removeIf([this](const QString& file) { return installed.contains(file); });
         QStringList extra = installed;
         extra.removeIf([&](const QString& file) { return expected.contains(file); });
-        QVERIFY2(missing.isEmpty() && extra.isEmpty(),
-                 qPrintable(QStringLiteral("missing: %1\nnot listed: %2")
-                                .arg(missing.join(' '), extra.join(' '))));
+        QVERIFY2(
+            missing.isEmpty() && extra.isEmpty(),
+            qPrintable(u"missing: %1\nnot listed: %2"_s.arg(missing.join(' '), extra.join(' '))));
     }
 
     // Debian's permissions: programs 0755, everything else 0644, directories 0755.
@@ -319,13 +293,12 @@ private slots:
             executable | QFileDevice::WriteGroup | QFileDevice::WriteOther;
         for (const QString& file : installed) {
             const QFileInfo info(prefixed(file));
-            const bool program = file.startsWith(QStringLiteral("games/"));
+            const bool program = file.startsWith(u"games/"_s);
             QVERIFY2((info.permissions() & all) == (program ? executable : readable),
                      qPrintable(file));
             for (QDir dir = info.dir(); dir.absolutePath() != QDir(root.path()).absolutePath();
                  dir.cdUp()) {
-                const QFileInfo dirInfo(dir.absolutePath());
-                QVERIFY2((dirInfo.permissions() & all) == executable,
+                QVERIFY2((QFileInfo(dir.absolutePath()).permissions() & all) == executable,
                          qPrintable(dir.absolutePath()));
             }
         }
@@ -334,7 +307,7 @@ private slots:
     // Each hicolor PNG is the program's own drawing at the size its folder names.
     void installedIconsAreTheDrawing() {
         static const QRegularExpression iconPath(
-            QStringLiteral("^share/icons/hicolor/(\\d+)x(\\d+)/apps/org\\.korvex\\.Korvex\\.png$"));
+            u"^share/icons/hicolor/(\\d+)x(\\d+)/apps/org\\.korvex\\.Korvex\\.png$"_s);
         QList<int> sizes;
         for (const QString& file : installed) {
             const QRegularExpressionMatch match = iconPath.match(file);
@@ -357,7 +330,7 @@ private slots:
     // Man page and changelog are compressed without a time stamp, as Debian asks.
     void compressedDocsCarryNoTimeStamp() {
         for (const QString& file : installed) {
-            if (!file.endsWith(QStringLiteral(".gz"))) {
+            if (!file.endsWith(u".gz"_s)) {
                 continue;
             }
             QFile gz(prefixed(file));

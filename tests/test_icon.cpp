@@ -9,7 +9,6 @@
 #include <QColor>
 #include <QDebug>
 #include <QImage>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <algorithm>
@@ -118,9 +117,7 @@ private slots:
                 const int delta =
                     std::max({std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)),
                               std::abs(qBlue(a) - qBlue(b)), std::abs(qAlpha(a) - qAlpha(b))});
-                if (delta > 8) {
-                    ++differing;
-                }
+                differing += delta > 8 ? 1 : 0;
             }
         }
         // A tile moved by one pixel, or a colour changed, differs in 50 pixels or more.

@@ -8,6 +8,7 @@
 
 #include <QTest>
 
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
@@ -16,11 +17,8 @@ using korvex::RandomSource;
 namespace {
 
 std::vector<float> draws(RandomSource& source, int count) {
-    std::vector<float> out;
-    out.reserve(static_cast<std::size_t>(count));
-    for (int i = 0; i < count; ++i) {
-        out.push_back(source.next());
-    }
+    std::vector<float> out(static_cast<std::size_t>(count));
+    std::generate(out.begin(), out.end(), [&source] { return source.next(); });
     return out;
 }
 

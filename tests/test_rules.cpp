@@ -7,16 +7,12 @@
 #include "rules.h"
 #include "strategies.h"
 
-#include <QTest>
-
-#include <iterator>
-#include <vector>
-
 using namespace korvex::test;
 using korvex::Evaluation;
 using korvex::Strategy;
 
 Q_DECLARE_METATYPE(korvex::LineTable)
+Q_DECLARE_METATYPE(korvex::test::WorkedLine)
 
 namespace {
 
@@ -36,16 +32,12 @@ Evaluation evaluationFor(int mask, bool byMerge) {
 int walkChain(const StrategyRules& s, int& autoDir, int legal) {
     for (const ChainStep& step : s.chain) {
         const bool isLegal = (legal & (1 << step.direction)) != 0;
-        if (step.guard >= 0) {
-            if (autoDir != step.guard) {
-                continue;
-            }
-            autoDir = step.next;
-            if (isLegal) {
-                return step.direction;
-            }
-        } else if (isLegal) {
-            autoDir = step.next;
+        // A guarded step moves AutoDir on whether it plays or not; a fallback only when it plays.
+        if (step.guard >= 0 ? autoDir != step.guard : !isLegal) {
+            continue;
+        }
+        autoDir = step.next;
+        if (isLegal) {
             return step.direction;
         }
     }
@@ -57,237 +49,206 @@ int walkChain(const StrategyRules& s, int& autoDir, int legal) {
 class TestRules : public QObject {
     Q_OBJECT
 private slots:
-    void lineTables_data();
-    void lineTables();
-    void workedLines_data();
-    void workedLines();
-    void slideKeepsOrderAndPacks_data();
-    void slideKeepsOrderAndPacks();
-    void evaluationOfBoards_data();
-    void evaluationOfBoards();
-    void choiceOfDirection_data();
-    void choiceOfDirection();
-};
-
-// Storage indices of the four lines of each direction, position 1 (the destination edge)
-// first: the program's table and the reference's, both against the rules' own.
-void TestRules::lineTables_data() {
-    QTest::addColumn<int>("direction");
-    QTest::addColumn<korvex::LineTable>("expected");
-    QTest::newRow("up: columns, top first")
-        << U << korvex::LineTable{{{0, 4, 8, 12}, {1, 5, 9, 13}, {2, 6, 10, 14}, {3, 7, 11, 15}}};
-    QTest::newRow("right: rows, right first")
-        << R << korvex::LineTable{{{3, 2, 1, 0}, {7, 6, 5, 4}, {11, 10, 9, 8}, {15, 14, 13, 12}}};
-    QTest::newRow("down: columns, bottom first")
-        << D << korvex::LineTable{{{12, 8, 4, 0}, {13, 9, 5, 1}, {14, 10, 6, 2}, {15, 11, 7, 3}}};
-    QTest::newRow("left: rows, left first")
-        << L << korvex::LineTable{{{0, 1, 2, 3}, {4, 5, 6, 7}, {8, 9, 10, 11}, {12, 13, 14, 15}}};
-}
-
-void TestRules::lineTables() {
-    QFETCH(int, direction);
-    QFETCH(korvex::LineTable, expected);
-    QCOMPARE(korvex::linesOf(direction), expected);
-    for (int l = 0; l < 4; ++l) {
-        for (int p = 0; p < 4; ++p) {
-            QCOMPARE(cellOf(direction, l, p), expected[l][p]);
-        }
+    // Storage indices of the four lines of each direction, position 1 (the destination edge)
+    // first: the program's table and the reference's, both against the rules' own.
+    void lineTables_data() {
+        QTest::addColumn<int>("direction");
+        QTest::addColumn<korvex::LineTable>("expected");
+        QTest::newRow("up: columns, top first")
+            << U
+            << korvex::LineTable{{{0, 4, 8, 12}, {1, 5, 9, 13}, {2, 6, 10, 14}, {3, 7, 11, 15}}};
+        QTest::newRow("right: rows, right first")
+            << R
+            << korvex::LineTable{{{3, 2, 1, 0}, {7, 6, 5, 4}, {11, 10, 9, 8}, {15, 14, 13, 12}}};
+        QTest::newRow("down: columns, bottom first")
+            << D
+            << korvex::LineTable{{{12, 8, 4, 0}, {13, 9, 5, 1}, {14, 10, 6, 2}, {15, 11, 7, 3}}};
+        QTest::newRow("left: rows, left first")
+            << L
+            << korvex::LineTable{{{0, 1, 2, 3}, {4, 5, 6, 7}, {8, 9, 10, 11}, {12, 13, 14, 15}}};
     }
-}
-
-// The merge rule's worked lines in every direction and in every one of the four lines of
-// that direction, alone on the board and with all four lines filled: step by step, as a
-// whole move, as a preview, and by the reference. One more line has a gap to close first.
-void TestRules::workedLines_data() {
-    QTest::addColumn<int>("direction");
-    QTest::addColumn<int>("which"); // -1: the line fills all four lines of the direction
-    QTest::addColumn<Line>("before");
-    QTest::addColumn<Line>("slid");
-    QTest::addColumn<Line>("afterMerge");
-    QTest::addColumn<Line>("after");
-    QTest::addColumn<int>("points");
-
-    std::vector<WorkedLine> lines(std::begin(kWorkedLines), std::end(kWorkedLines));
-    lines.push_back({"0 2 0 2", {0, 2, 0, 2}, {4, 0, 0, 0}, {4, 0, 0, 0}, 4});
-    for (int d = 0; d < 4; ++d) {
-        for (const WorkedLine& w : lines) {
-            for (int which = -1; which < 4; ++which) {
-                const QByteArray place =
-                    which < 0 ? QByteArray("all lines") : "line " + QByteArray::number(which + 1);
-                QTest::addRow("%s %s %s", kDirectionNames[d], w.name, place.constData())
-                    << d << which << w.before << packed(w.before) << w.afterMerge << w.after
-                    << w.points;
-            }
-        }
-    }
-}
-
-void TestRules::workedLines() {
-    QFETCH(int, direction);
-    QFETCH(int, which);
-    QFETCH(Line, before);
-    QFETCH(Line, slid);
-    QFETCH(Line, afterMerge);
-    QFETCH(Line, after);
-    QFETCH(int, points);
-
-    auto board = [which, direction](const Line& line) {
-        Cells cells{};
+    void lineTables() {
+        QFETCH(int, direction);
+        QFETCH(korvex::LineTable, expected);
+        QCOMPARE(korvex::linesOf(direction), expected);
         for (int l = 0; l < 4; ++l) {
-            if (which < 0 || which == l) {
-                putLine(cells, direction, l, line);
+            for (int p = 0; p < 4; ++p) {
+                QCOMPARE(cellOf(direction, l, p), expected[l][p]);
             }
         }
-        return cells;
-    };
-    const Cells start = board(before);
-    const int total = points * (which < 0 ? 4 : 1);
+    }
 
-    QCOMPARE(korvex::preview(start, direction), total);
-    Cells stepwise = start;
-    korvex::slide(stepwise, direction);
-    QCOMPARE(stepwise, board(slid));
-    QCOMPARE(korvex::merge(stepwise, direction), total);
-    QCOMPARE(stepwise, board(afterMerge));
-    korvex::slide(stepwise, direction);
-    QCOMPARE(stepwise, board(after));
+    // The merge rule's worked lines in every direction and in every one of the four lines of
+    // that direction, alone on the board and with all four lines filled: step by step, as a
+    // whole move, as a preview, and by the reference. One more line has a gap to close first.
+    void workedLines_data() {
+        QTest::addColumn<int>("direction");
+        QTest::addColumn<int>("which"); // -1: the line fills all four lines of the direction
+        QTest::addColumn<WorkedLine>("line");
 
-    Cells moved = start;
-    QCOMPARE(korvex::applyMove(moved, direction), total);
-    QCOMPARE(moved, board(after));
-    QCOMPARE(korvex::isLegal(start, direction), board(after) != start);
-
-    // The reference the other tests trust must know the same lines.
-    const Moved reference = move(start, direction);
-    QCOMPARE(reference.cells, board(after));
-    QCOMPARE(reference.points, total);
-}
-
-void TestRules::slideKeepsOrderAndPacks_data() {
-    QTest::addColumn<Line>("before");
-    QTest::addColumn<Line>("after");
-    QTest::newRow("0 2 0 4") << Line{0, 2, 0, 4} << Line{2, 4, 0, 0};
-    QTest::newRow("8 0 0 2") << Line{8, 0, 0, 2} << Line{8, 2, 0, 0};
-    QTest::newRow("0 0 0 2") << Line{0, 0, 0, 2} << Line{2, 0, 0, 0};
-    QTest::newRow("0 4 8 16") << Line{0, 4, 8, 16} << Line{4, 8, 16, 0};
-    QTest::newRow("equal tiles slide without merging") << Line{0, 2, 0, 2} << Line{2, 2, 0, 0};
-    QTest::newRow("packed line stays") << Line{2, 4, 0, 0} << Line{2, 4, 0, 0};
-    QTest::newRow("empty line stays") << Line{0, 0, 0, 0} << Line{0, 0, 0, 0};
-}
-
-void TestRules::slideKeepsOrderAndPacks() {
-    QFETCH(Line, before);
-    QFETCH(Line, after);
-    for (int d = 0; d < 4; ++d) {
-        for (int which = 0; which < 4; ++which) {
-            Cells board{};
-            putLine(board, d, which, before);
-            korvex::slide(board, d);
-            Cells expected{};
-            putLine(expected, d, which, after);
-            QVERIFY2(board == expected, kDirectionNames[d]);
+        std::vector<WorkedLine> lines(std::begin(kWorkedLines), std::end(kWorkedLines));
+        lines.push_back({"0 2 0 2", {0, 2, 0, 2}, {4, 0, 0, 0}, {4, 0, 0, 0}, 4});
+        for (int d = 0; d < 4; ++d) {
+            for (const WorkedLine& w : lines) {
+                for (int which = -1; which < 4; ++which) {
+                    const QByteArray place = which < 0 ? QByteArray("all lines")
+                                                       : "line " + QByteArray::number(which + 1);
+                    QTest::addRow("%s %s %s", kDirectionNames[d], w.name, place.constData())
+                        << d << which << w;
+                }
+            }
         }
     }
-}
+    void workedLines() {
+        QFETCH(int, direction);
+        QFETCH(int, which);
+        QFETCH(WorkedLine, line);
 
-// The eight values of real boards: can-slide, which ignores equal neighbours, and the
-// previews, which alone make a move on a full board legal.
-void TestRules::evaluationOfBoards_data() {
-    QTest::addColumn<Cells>("board");
-    QTest::addColumn<QList<int>>("canSlide"); // up, right, down, left
-    QTest::addColumn<QList<int>>("preview");
+        auto board = [which, direction](const Line& values) {
+            Cells cells{};
+            for (int l = 0; l < 4; ++l) {
+                if (which < 0 || which == l) {
+                    putLine(cells, direction, l, values);
+                }
+            }
+            return cells;
+        };
+        const Cells start = board(line.before);
+        const Cells after = board(line.after);
+        const int total = line.points * (which < 0 ? 4 : 1);
 
-    Cells allTwos;
-    allTwos.fill(2);
-    QTest::newRow("full board of equal tiles")
-        << allTwos << QList<int>{0, 0, 0, 0} << QList<int>{32, 32, 32, 32};
-    QTest::newRow("full board of distinct tiles")
-        << kDistinct << QList<int>{0, 0, 0, 0} << QList<int>{0, 0, 0, 0};
-    QTest::newRow("empty board") << Cells{} << QList<int>{0, 0, 0, 0} << QList<int>{0, 0, 0, 0};
-    Cells corner{};
-    corner[0] = 2;
-    QTest::newRow("one tile top-left")
-        << corner << QList<int>{0, 1, 1, 0} << QList<int>{0, 0, 0, 0};
-    QTest::newRow("one tile in the middle")
-        << boardWithLegal(15) << QList<int>{1, 1, 1, 1} << QList<int>{0, 0, 0, 0};
-    QTest::newRow("two 2s top-left: left by merge only")
-        << kTwoTwos << QList<int>{0, 1, 1, 0} << QList<int>{0, 4, 0, 4};
-    QTest::newRow("bottom row 2 4 8 16: only up")
-        << kBottomRow << QList<int>{1, 0, 0, 0} << QList<int>{0, 0, 0, 0};
-    Cells checker;
-    for (int i = 0; i < 16; ++i) {
-        checker[i] = ((i / 4 + i % 4) % 2 == 0) ? 2 : 4;
+        QCOMPARE(korvex::preview(start, direction), total);
+        Cells stepwise = start;
+        korvex::slide(stepwise, direction);
+        QCOMPARE(stepwise, board(packed(line.before)));
+        QCOMPARE(korvex::merge(stepwise, direction), total);
+        QCOMPARE(stepwise, board(line.afterMerge));
+        korvex::slide(stepwise, direction);
+        QCOMPARE(stepwise, after);
+
+        Cells moved = start;
+        QCOMPARE(korvex::applyMove(moved, direction), total);
+        QCOMPARE(moved, after);
+        QCOMPARE(korvex::isLegal(start, direction), after != start);
+
+        // The reference the other tests trust must know the same lines.
+        const Moved reference = move(start, direction);
+        QCOMPARE(reference.cells, after);
+        QCOMPARE(reference.points, total);
     }
-    QTest::newRow("checkerboard of 2 and 4")
-        << checker << QList<int>{0, 0, 0, 0} << QList<int>{0, 0, 0, 0};
-    Cells rowPair = kDistinct;
-    rowPair[1] = 2; // cells 0 and 1 of row 1 are both 2
-    QTest::newRow("full, one equal pair in a row")
-        << rowPair << QList<int>{0, 0, 0, 0} << QList<int>{0, 4, 0, 4};
-    Cells columnPair = kDistinct;
-    columnPair[at(4, 3)] = 2048; // under the 2048 of row 3
-    QTest::newRow("full, one equal pair in a column")
-        << columnPair << QList<int>{0, 0, 0, 0} << QList<int>{4096, 0, 4096, 0};
-    Cells both = rowPair;
-    both[at(4, 3)] = 2048;
-    QTest::newRow("full, a pair in a row and one in a column")
-        << both << QList<int>{0, 0, 0, 0} << QList<int>{4096, 4, 4096, 4};
-}
 
-void TestRules::evaluationOfBoards() {
-    QFETCH(Cells, board);
-    QFETCH(QList<int>, canSlide);
-    QFETCH(QList<int>, preview);
-    const Evaluation e = korvex::evaluate(board);
-    bool anyLegal = false;
-    for (int d = 0; d < 4; ++d) {
-        const char* const name = kDirectionNames[d];
-        const bool legal = canSlide[d] == 1 || preview[d] != 0;
-        QVERIFY2(korvex::canSlide(board, d) == canSlide[d], name);
-        QVERIFY2(korvex::preview(board, d) == preview[d], name);
-        QVERIFY2(korvex::isLegal(board, d) == legal, name);
-        QVERIFY2(e.canSlide[d] == canSlide[d] && e.preview[d] == preview[d], name);
-        QVERIFY2(e.legal(d) == legal, name);
-        // The reference agrees, so the tests that lean on it stand on the same ground.
-        QVERIFY2(korvex::test::canSlide(board, d) == canSlide[d], name);
-        QVERIFY2(move(board, d).points == preview[d] && move(board, d).changed == legal, name);
-        anyLegal = anyLegal || legal;
+    void slideKeepsOrderAndPacks_data() {
+        QTest::addColumn<Line>("before");
+        QTest::addColumn<Line>("after");
+        QTest::newRow("0 2 0 4") << Line{0, 2, 0, 4} << Line{2, 4, 0, 0};
+        QTest::newRow("8 0 0 2") << Line{8, 0, 0, 2} << Line{8, 2, 0, 0};
+        QTest::newRow("0 0 0 2") << Line{0, 0, 0, 2} << Line{2, 0, 0, 0};
+        QTest::newRow("0 4 8 16") << Line{0, 4, 8, 16} << Line{4, 8, 16, 0};
+        QTest::newRow("equal tiles slide without merging") << Line{0, 2, 0, 2} << Line{2, 2, 0, 0};
+        QTest::newRow("packed line stays") << Line{2, 4, 0, 0} << Line{2, 4, 0, 0};
+        QTest::newRow("empty line stays") << Line{0, 0, 0, 0} << Line{0, 0, 0, 0};
     }
-    QCOMPARE(e.allZero(), !anyLegal);
-}
-
-// Every strategy, every `AutoDir` on entry and every set of legal directions, legal by a
-// slide or by a merge: the first legal direction of the strategy's order is played and
-// `AutoDir` follows the direction played; with nothing legal nothing is. The order and
-// `AutoDir`-after tables give what the step-by-step chains give.
-void TestRules::choiceOfDirection_data() {
-    addStrategyEntryRows();
-}
-
-void TestRules::choiceOfDirection() {
-    QFETCH(int, mode);
-    QFETCH(int, entry);
-    const StrategyRules& s = strategyOf(mode);
-    for (int mask = 0; mask < 16; ++mask) {
-        const int expected = firstLegal(s, entry, mask);
-        int byChain = entry;
-        const QByteArray where = "legal mask " + QByteArray::number(mask);
-        QVERIFY2(walkChain(s, byChain, mask) == expected, where);
-        if (expected >= 0) {
-            QVERIFY2(byChain == s.autoDirAfter[expected], where);
+    void slideKeepsOrderAndPacks() {
+        QFETCH(Line, before);
+        QFETCH(Line, after);
+        for (int d = 0; d < 4; ++d) {
+            for (int which = 0; which < 4; ++which) {
+                Cells board{};
+                putLine(board, d, which, before);
+                korvex::slide(board, d);
+                Cells expected{};
+                putLine(expected, d, which, after);
+                QVERIFY2(board == expected, kDirectionNames[d]);
+            }
         }
-        for (const bool byMerge : {false, true}) {
-            const Evaluation e = evaluationFor(mask, byMerge);
-            QVERIFY2(e.allZero() == (mask == 0), where);
-            std::int32_t autoDir = entry;
-            QVERIFY2(korvex::chooseDirection(static_cast<Strategy>(mode), autoDir, e) == expected,
-                     where);
+    }
+
+    // The eight values of real boards: can-slide, which ignores equal neighbours, and the
+    // previews, which alone make a move on a full board legal.
+    void evaluationOfBoards_data() {
+        QTest::addColumn<Cells>("board");
+        QTest::addColumn<QList<int>>("canSlide"); // up, right, down, left
+        QTest::addColumn<QList<int>>("preview");
+        const QList<int> zeros{0, 0, 0, 0};
+        QTest::newRow("full board of equal tiles") << board("2 2 2 2 / 2 2 2 2 / 2 2 2 2 / 2 2 2 2")
+                                                   << zeros << QList<int>{32, 32, 32, 32};
+        QTest::newRow("full board of distinct tiles") << kDistinct << zeros << zeros;
+        QTest::newRow("empty board") << Cells{} << zeros << zeros;
+        QTest::newRow("one tile top-left")
+            << board("2 0 0 0 / 0 0 0 0 / 0 0 0 0 / 0 0 0 0") << QList<int>{0, 1, 1, 0} << zeros;
+        QTest::newRow("one tile in the middle")
+            << boardWithLegal(15) << QList<int>{1, 1, 1, 1} << zeros;
+        QTest::newRow("two 2s top-left: left by merge only")
+            << kTwoTwos << QList<int>{0, 1, 1, 0} << QList<int>{0, 4, 0, 4};
+        QTest::newRow("bottom row 2 4 8 16: only up")
+            << kBottomRow << QList<int>{1, 0, 0, 0} << zeros;
+        QTest::newRow("checkerboard of 2 and 4")
+            << board("2 4 2 4 / 4 2 4 2 / 2 4 2 4 / 4 2 4 2") << zeros << zeros;
+        QTest::newRow("full, one equal pair in a row")
+            << kPairInRowOne << zeros << QList<int>{0, 4, 0, 4};
+        Cells columnPair = kDistinct;
+        columnPair[at(4, 3)] = 2048; // under the 2048 of row 3
+        QTest::newRow("full, one equal pair in a column")
+            << columnPair << zeros << QList<int>{4096, 0, 4096, 0};
+        Cells both = kPairInRowOne;
+        both[at(4, 3)] = 2048;
+        QTest::newRow("full, a pair in a row and one in a column")
+            << both << zeros << QList<int>{4096, 4, 4096, 4};
+    }
+    void evaluationOfBoards() {
+        QFETCH(Cells, board);
+        QFETCH(QList<int>, canSlide);
+        QFETCH(QList<int>, preview);
+        const Evaluation e = korvex::evaluate(board);
+        bool anyLegal = false;
+        for (int d = 0; d < 4; ++d) {
+            const char* const name = kDirectionNames[d];
+            const bool legal = canSlide[d] == 1 || preview[d] != 0;
+            QVERIFY2(korvex::canSlide(board, d) == canSlide[d], name);
+            QVERIFY2(korvex::preview(board, d) == preview[d], name);
+            QVERIFY2(korvex::isLegal(board, d) == legal, name);
+            QVERIFY2(e.canSlide[d] == canSlide[d] && e.preview[d] == preview[d], name);
+            QVERIFY2(e.legal(d) == legal, name);
+            // The reference agrees, so the tests that lean on it stand on the same ground.
+            QVERIFY2(korvex::test::canSlide(board, d) == canSlide[d], name);
+            QVERIFY2(move(board, d).points == preview[d] && move(board, d).changed == legal, name);
+            anyLegal = anyLegal || legal;
+        }
+        QCOMPARE(e.allZero(), !anyLegal);
+    }
+
+    // Every strategy, every `AutoDir` on entry and every set of legal directions, legal by a
+    // slide or by a merge: the first legal direction of the strategy's order is played and
+    // `AutoDir` follows the direction played; with nothing legal nothing is. The order and
+    // `AutoDir`-after tables give what the step-by-step chains give.
+    void choiceOfDirection_data() { addStrategyEntryRows(); }
+
+    void choiceOfDirection() {
+        QFETCH(int, mode);
+        QFETCH(int, entry);
+        const StrategyRules& s = strategyOf(mode);
+        for (int mask = 0; mask < 16; ++mask) {
+            const int expected = firstLegal(s, entry, mask);
+            int byChain = entry;
+            const QByteArray where = "legal mask " + QByteArray::number(mask);
+            QVERIFY2(walkChain(s, byChain, mask) == expected, where);
             if (expected >= 0) {
-                QVERIFY2(autoDir == s.autoDirAfter[expected], where);
+                QVERIFY2(byChain == s.autoDirAfter[expected], where);
+            }
+            for (const bool byMerge : {false, true}) {
+                const Evaluation e = evaluationFor(mask, byMerge);
+                QVERIFY2(e.allZero() == (mask == 0), where);
+                std::int32_t autoDir = entry;
+                QVERIFY2(korvex::chooseDirection(static_cast<Strategy>(mode), autoDir, e) ==
+                             expected,
+                         where);
+                if (expected >= 0) {
+                    QVERIFY2(autoDir == s.autoDirAfter[expected], where);
+                }
             }
         }
     }
-}
+};
 
 QTEST_GUILESS_MAIN(TestRules)
 #include "test_rules.moc"

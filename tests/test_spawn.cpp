@@ -5,11 +5,6 @@
 // source, the spawn marks, and the two options that force the value.
 #include "windowtest.h"
 
-#include <QAction>
-#include <QTest>
-
-#include <vector>
-
 using korvex::RandomSource;
 using korvex::TileRule;
 using namespace korvex::test;
@@ -26,10 +21,6 @@ Cells boardWithEmpty(std::initializer_list<int> empty) {
         cells[i] = 0;
     }
     return cells;
-}
-
-QAction* optionItem(const frmMain& w, TileRule rule) {
-    return rule == TileRule::Only2 ? w.mnuOnly2 : rule == TileRule::Only4 ? w.mnuOnly4 : nullptr;
 }
 
 } // namespace
@@ -69,8 +60,8 @@ private slots:
         QFETCH(Cells, board);
         QFETCH(TileRule, rule);
         frmMain w;
-        if (QAction* option = optionItem(w, rule)) {
-            option->trigger();
+        if (rule != TileRule::Random) {
+            (rule == TileRule::Only2 ? w.mnuOnly2 : w.mnuOnly4)->trigger();
         }
         const bool full = emptyCells(board) == 0;
         const quint64 drawn = labelWrites(w, ScoreLabel | NumberLabels);

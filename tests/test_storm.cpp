@@ -11,20 +11,11 @@
 //   KORVEX_STORM_EVENTS  how many events (default 100,000; 1,000,000 with KORVEX_SOAK=1)
 #include "windowtest.h"
 
-#include <QAction>
-#include <QApplication>
 #include <QDebug>
 #include <QElapsedTimer>
-#include <QKeyEvent>
 #include <QKeySequence>
-#include <QTest>
 
-#include <algorithm>
-#include <array>
-#include <cstdint>
-#include <optional>
 #include <random>
-#include <vector>
 
 using namespace korvex::test;
 
@@ -38,41 +29,30 @@ constexpr std::int64_t kSoakEvents = 1000000;
 // --- What the program looks like between events ----------------------------------------------
 
 struct Snapshot {
-    Cells board{};
-    std::array<int, 16> borders{};
-    std::int32_t score = 0;
+    explicit Snapshot(const frmMain& w)
+        : board(w.Board), borders(korvex::test::borders(w)), score(w.Score),
+          scoreCaption(w.lblScore->Caption()), gameOver(w.GameOver), autoMode(w.AutoMode),
+          modesChecked(checkedModes(w)), timerActive(w.tmrAuto.isActive()), autoDir(w.AutoDir),
+          only2(w.mnuOnly2->isChecked()), only4(w.mnuOnly4->isChecked()),
+          interval(w.tmrAuto.interval()), speedsChecked(checkedSpeeds(w)), writes(labelWrites(w)),
+          moveGain(w.MoveGain) {}
+    Cells board;
+    std::array<int, 16> borders;
+    std::int32_t score;
     QString scoreCaption;
-    std::int32_t gameOver = 0;
-    std::int32_t autoMode = 0;
+    std::int32_t gameOver;
+    std::int32_t autoMode;
     QList<int> modesChecked;
-    bool timerActive = false;
-    std::int32_t autoDir = 0;
-    bool only2 = false;
-    bool only4 = false;
-    int interval = 0;
+    bool timerActive;
+    std::int32_t autoDir;
+    bool only2;
+    bool only4;
+    int interval;
     QList<int> speedsChecked;
-    quint64 writes = 0;
-    std::int32_t moveGain = 0;
+    quint64 writes;
+    std::int32_t moveGain;
     bool operator==(const Snapshot&) const = default;
 };
-
-Snapshot take(const frmMain& w) {
-    return {.board = w.Board,
-            .borders = borders(w),
-            .score = w.Score,
-            .scoreCaption = w.lblScore->Caption(),
-            .gameOver = w.GameOver,
-            .autoMode = w.AutoMode,
-            .modesChecked = checkedModes(w),
-            .timerActive = w.tmrAuto.isActive(),
-            .autoDir = w.AutoDir,
-            .only2 = w.mnuOnly2->isChecked(),
-            .only4 = w.mnuOnly4->isChecked(),
-            .interval = w.tmrAuto.interval(),
-            .speedsChecked = checkedSpeeds(w),
-            .writes = labelWrites(w),
-            .moveGain = w.MoveGain};
-}
 
 // Every part of a snapshot, named, in the order the comparison reports them.
 QStringList fields(const Snapshot& s) {
@@ -110,12 +90,10 @@ QString mismatch(const Snapshot& want, const Snapshot& got) {
     }
     const QStringList wanted = fields(want);
     const QStringList found = fields(got);
-    for (qsizetype i = 0; i < wanted.size(); ++i) {
-        if (wanted[i] != found[i]) {
-            return QStringLiteral("%1, expected %2").arg(found[i], wanted[i]);
-        }
-    }
-    return QStringLiteral("a part left out of the comparison's text differs");
+    const auto [expected, differs] = std::mismatch(wanted.begin(), wanted.end(), found.begin());
+    return expected != wanted.end()
+               ? QStringLiteral("%1, expected %2").arg(*differs, *expected)
+               : QStringLiteral("a part left out of the comparison's text differs");
 }
 
 bool isTile(std::int32_t v) {
@@ -171,7 +149,7 @@ QString checkWhole(const frmMain& w, const Snapshot& s) {
 }
 
 QString checkWhole(const frmMain& w) {
-    return checkWhole(w, take(w));
+    return checkWhole(w, Snapshot(w));
 }
 
 // --- The kinds of event and what each must leave behind -------------------------------------
@@ -214,9 +192,12 @@ QString kindName(Kind kind) {
     return names[static_cast<int>(kind)];
 }
 
-// A new tile's value under the options of `s`.
-bool tileAllowed(std::int32_t v, const Snapshot& s) {
-    return s.only2 ? v == 2 : s.only4 ? v == 4 : (v == 2 || v == 4);
+// Empty when a new tile's value is allowed under the options of `s`; else what is wrong.
+QString tileWrong(const char* what, std::int32_t v, const Snapshot& s) {
+    if (s.only2 ? v == 2 : s.only4 ? v == 4 : (v == 2 || v == 4)) {
+        return {};
+    }
+    return QStringLiteral("%1 %2 with options %3/%4").arg(what).arg(v).arg(s.only2).arg(s.only4);
 }
 
 void setAutoPlay(Snapshot& s, int mode) {
@@ -244,11 +225,8 @@ QString newGame(const Snapshot& before, const Snapshot& after, Snapshot& want) {
         if (after.board[k] != 0) {
             ++tiles;
             marked[k] = 1;
-            if (!tileAllowed(after.board[k], before)) {
-                return QStringLiteral("a new game dealt %1 with options %2/%3")
-                    .arg(after.board[k])
-                    .arg(before.only2)
-                    .arg(before.only4);
+            if (QString e = tileWrong("a new game dealt", after.board[k], before); !e.isEmpty()) {
+                return e;
             }
         }
     }
@@ -277,11 +255,8 @@ QString legalMove(const Snapshot& before, const Snapshot& after, const Moved& ex
     if (spawned < 0) {
         return QStringLiteral("no tile spawned after a legal move");
     }
-    if (!tileAllowed(after.board[spawned], before)) {
-        return QStringLiteral("spawned %1 with options %2/%3")
-            .arg(after.board[spawned])
-            .arg(before.only2)
-            .arg(before.only4);
+    if (QString e = tileWrong("spawned", after.board[spawned], before); !e.isEmpty()) {
+        return e;
     }
     want.board = expected.cells;
     want.board[spawned] = after.board[spawned];
@@ -494,12 +469,10 @@ private:
         const Qt::KeyboardModifiers modifiers(mods[pick(6)]);
         // A held key: the first press, then auto-repeats, then one release.
         const int repeats = chance(20) ? 1 + pick(12) : 0;
-        if (QString e = press(key, modifiers, QString(), false, Kind::ArrowPress); !e.isEmpty()) {
-            return e;
-        }
-        for (int r = 0; r < repeats; ++r) {
-            if (QString e = press(key, modifiers, QString(), true, Kind::ArrowRepeat);
-                !e.isEmpty()) {
+        for (int r = 0; r <= repeats; ++r) {
+            const bool repeat = r > 0;
+            const Kind kind = repeat ? Kind::ArrowRepeat : Kind::ArrowPress;
+            if (QString e = press(key, modifiers, QString(), repeat, kind); !e.isEmpty()) {
                 return e;
             }
         }
@@ -509,22 +482,14 @@ private:
     QString otherKey() {
         const auto& keys = otherKeys();
         const KeyChoice& choice = keys[pick(static_cast<int>(keys.size()))];
-        const QString& text = choice.text;
         const bool repeat = chance(10);
         // As X11 reports a modifier key: its press without its own modifier, its release with.
-        Qt::KeyboardModifiers held = Qt::NoModifier;
-        if (choice.key == Qt::Key_Shift) {
-            held = Qt::ShiftModifier;
-        } else if (choice.key == Qt::Key_Control) {
-            held = Qt::ControlModifier;
-        } else if (choice.key == Qt::Key_Alt) {
-            held = Qt::AltModifier;
-        }
-        if (QString e = press(choice.key, Qt::NoModifier, text, repeat, Kind::OtherKey);
-            !e.isEmpty()) {
-            return e;
-        }
-        return release(choice.key, held, text);
+        const Qt::KeyboardModifiers held = choice.key == Qt::Key_Shift     ? Qt::ShiftModifier
+                                           : choice.key == Qt::Key_Control ? Qt::ControlModifier
+                                           : choice.key == Qt::Key_Alt     ? Qt::AltModifier
+                                                                           : Qt::NoModifier;
+        const QString e = press(choice.key, Qt::NoModifier, choice.text, repeat, Kind::OtherKey);
+        return e.isEmpty() ? release(choice.key, held, choice.text) : e;
     }
 
     QString press(Qt::Key key, Qt::KeyboardModifiers modifiers, const QString& text, bool repeat,
@@ -571,10 +536,10 @@ private:
         if (Index >= Limit) {
             return {}; // the run ends inside a held key or a click
         }
-        const Snapshot before = take(W);
+        const Snapshot before = Snapshot(W);
         const int ticksBefore = spontaneousTicks;
         fire();
-        const Snapshot after = take(W);
+        const Snapshot after = Snapshot(W);
         const std::int64_t at = Index++;
         ++Counts.byKind[static_cast<int>(kind)];
         QString e = checkWhole(W, after);
@@ -598,19 +563,13 @@ private:
                 .arg(before.autoDir)
                 .arg(before.gameOver);
         }
-        if (before.gameOver == 0 && after.gameOver == 1) {
-            ++Counts.gamesEnded;
-        }
-        if (before.board != after.board && kind != Kind::Win) {
-            ++Counts.legalMoves;
-        }
-        if (before.gameOver == 1 &&
-            (kind == Kind::ArrowPress || kind == Kind::ArrowRepeat || kind == Kind::OtherKey)) {
-            ++Counts.ignoredKeys;
-        }
-        for (const std::int32_t v : after.board) {
-            Counts.bestTile = std::max(Counts.bestTile, v);
-        }
+        Counts.gamesEnded += before.gameOver == 0 && after.gameOver == 1 ? 1 : 0;
+        Counts.legalMoves += before.board != after.board && kind != Kind::Win ? 1 : 0;
+        const bool key =
+            kind == Kind::ArrowPress || kind == Kind::ArrowRepeat || kind == Kind::OtherKey;
+        Counts.ignoredKeys += before.gameOver == 1 && key ? 1 : 0;
+        Counts.bestTile =
+            std::max(Counts.bestTile, *std::max_element(after.board.begin(), after.board.end()));
         // Let the window paint now and then; only while the timer is stopped, so that no tick
         // can come from the clock.
         if (at % 512 == 0 && !W.tmrAuto.isActive()) {
@@ -640,14 +599,11 @@ private slots:
     void wholeProgramCheckSeesBrokenStates() {
         frmMain w;
         w.Form_Load();
-        QVERIFY2(checkWhole(w).isEmpty(), qPrintable(checkWhole(w)));
+        VERIFY_EMPTY(checkWhole(w));
         w.MoveGain = 4;
         QVERIFY(!checkWhole(w).isEmpty());
         w.MoveGain = 0;
-        const int first = static_cast<int>(
-            std::find_if(w.Board.begin(), w.Board.end(), [](std::int32_t v) { return v != 0; }) -
-            w.Board.begin());
-        w.Board[first] = 6;
+        *std::find_if(w.Board.begin(), w.Board.end(), [](std::int32_t v) { return v != 0; }) = 6;
         QVERIFY(!checkWhole(w).isEmpty()); // not a power of two, and not what the label shows
         w.DrawBoard();
         QVERIFY(!checkWhole(w).isEmpty());
@@ -665,14 +621,14 @@ private slots:
         w.ClearSpawnMarks();
         QVERIFY(!checkWhole(w).isEmpty()); // no mark
         w.mnuNewGame_Click();
-        QVERIFY2(checkWhole(w).isEmpty(), qPrintable(checkWhole(w)));
+        VERIFY_EMPTY(checkWhole(w));
     }
 
     void storm() {
         const std::uint64_t seed = envNumber("KORVEX_STORM_SEED", kDefaultSeed);
         const std::int64_t events = runSize("KORVEX_STORM_EVENTS", kQuickEvents, kSoakEvents);
-        qInfo("storm: seed %llu, %lld events (%s size)", static_cast<unsigned long long>(seed),
-              static_cast<long long>(events), soak() ? "soak" : "quick");
+        qInfo("storm: seed %llu, %lld events (%s size)", qulonglong{seed}, qlonglong{events},
+              soak() ? "soak" : "quick");
 
         frmMain w;
         // The game's chance comes from the seed too, so a seed replays the whole run.
@@ -690,13 +646,12 @@ private slots:
         w.tmrAuto.stop();
 
         const Tally& t = storm.tally();
-        qInfo("storm: seed %llu, %lld events in %.1f s, violations %d",
-              static_cast<unsigned long long>(seed), static_cast<long long>(storm.index()), seconds,
-              failure.isEmpty() ? 0 : 1);
+        qInfo("storm: seed %llu, %lld events in %.1f s, violations %d", qulonglong{seed},
+              qlonglong{storm.index()}, seconds, failure.isEmpty() ? 0 : 1);
         qInfo("storm: %lld legal moves, %lld games ended by the auto-player, %lld keys ignored "
               "after game over, largest tile %d",
-              static_cast<long long>(t.legalMoves), static_cast<long long>(t.gamesEnded),
-              static_cast<long long>(t.ignoredKeys), t.bestTile);
+              qlonglong{t.legalMoves}, qlonglong{t.gamesEnded}, qlonglong{t.ignoredKeys},
+              t.bestTile);
         QString kinds;
         for (int k = 0; k < static_cast<int>(Kind::Count); ++k) {
             kinds += QStringLiteral("%1 %2; ").arg(kindName(static_cast<Kind>(k))).arg(t.byKind[k]);

@@ -4,27 +4,18 @@
 // The game in hostile surroundings, checked in-process: where the single-instance lock goes
 // when the runtime directory cannot hold it, how two locks meet, and the board's layout and
 // number font on a scaled display or without the usual number font.
-#include "app/frmmain.h"
 #include "app/singleinstance.h"
 #include "windowtest.h"
 
 #include <QCoreApplication>
 #include <QDebug>
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <QFontDatabase>
 #include <QFontInfo>
-#include <QImage>
 #include <QPainter>
 #include <QTemporaryFile>
-#include <QTest>
 
 #include <cstdio>
 #include <functional>
-#include <optional>
-#include <sys/stat.h>
-#include <unistd.h>
 
 using korvex::SingleInstance;
 using namespace korvex::test;
@@ -131,7 +122,6 @@ private slots:
                                          (name == QLatin1String("unwritable") && geteuid() == 0));
         }
     }
-
     void runtimeDirectoryChoice() {
         QFETCH(QString, situation);
         QFETCH(bool, usesRuntime);
@@ -176,7 +166,6 @@ private slots:
             QTest::newRow(situation) << QString::fromLatin1(situation);
         }
     }
-
     void takenFallbackIsNotUsed() {
         QFETCH(QString, situation);
         if (situation == QLatin1String("another user's") && !canGiveAway()) {
@@ -234,7 +223,6 @@ private slots:
         QTest::newRow("in the runtime directory") << true;
         QTest::newRow("in the fallback") << false;
     }
-
     void twoLocksConflict() {
         QFETCH(bool, inRuntime);
         if (!inRuntime) {
@@ -296,7 +284,6 @@ private slots:
             << 2 << QStringLiteral("DejaVu Sans") << kDejaVuSansFiles;
         QTest::newRow("Carlito alone") << 1 << QStringLiteral("Carlito") << kCarlitoFiles;
     }
-
     void boardLayoutAndNumbers() {
         QFETCH(int, scale);
         QFETCH(QString, face);

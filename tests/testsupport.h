@@ -1,10 +1,8 @@
 // SPDX-FileCopyrightText: 2026 Korvex developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-// The surroundings the tests and benchmarks set up, each put back when done: a private runtime
-// directory per process, so parallel runs never meet each other's lock; a fresh place with a clean
-// environment for a child or for this process; directories with a given mode or owner; font
-// configurations that know only the faces given; and running a helper program to its end.
+// The surroundings the tests and benchmarks set up, each put back when done, so that parallel
+// runs never meet each other's lock, and helper programs run to their end.
 #pragma once
 
 #include <QByteArray>
@@ -69,7 +67,6 @@ struct PrivateRuntimeDir {
     PrivateRuntimeDir() { qputenv("XDG_RUNTIME_DIR", native(Dir.path())); }
 };
 
-// The single-instance lock file the game keeps in `dir`.
 inline QString lockIn(const QString& dir) {
     return dir + QStringLiteral("/korvex.lock");
 }
@@ -263,7 +260,6 @@ inline QString writeFontConfig(const QString& dir, const QStringList& files, QSt
     return conf.fileName();
 }
 
-// A helper program run to its end.
 struct ToolRun {
     bool ok = false; // ended normally with status 0
     QByteArray out;

@@ -1,10 +1,7 @@
 // SPDX-FileCopyrightText: 2026 Korvex developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-// Helpers for tests that drive the window: starting it reproducibly, putting a position on
-// the board, sending keys, reading the spawn marks, counting label writes, checking what the
-// labels show against the reference, the menu items by what they stand for, and the size of
-// the long runs.
+// Helpers for tests that drive the window; what it shows is checked against the reference.
 #pragma once
 
 #include "app/frmmain.h"
@@ -19,6 +16,7 @@
 #include <QRect>
 #include <QTest>
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <type_traits>
@@ -57,7 +55,6 @@ inline void setBoard(frmMain& w, const Cells& cells, std::int32_t score = 0) {
     w.DrawBoard();
 }
 
-// The border style of every cell's background label.
 inline std::array<int, 16> borders(const frmMain& w) {
     std::array<int, 16> styles{};
     for (int i = 0; i < 16; ++i) {
@@ -140,12 +137,8 @@ inline int directionPlayed(const frmMain& w, const Cells& before) {
 inline constexpr std::array<Qt::Key, 4> kArrowKeys{Qt::Key_Up, Qt::Key_Right, Qt::Key_Down,
                                                    Qt::Key_Left};
 inline int arrowDirection(int key) {
-    for (int d = 0; d < 4; ++d) {
-        if (kArrowKeys[d] == key) {
-            return d;
-        }
-    }
-    return -1;
+    const auto* found = std::find(kArrowKeys.begin(), kArrowKeys.end(), key);
+    return found != kArrowKeys.end() ? static_cast<int>(found - kArrowKeys.begin()) : -1;
 }
 
 // The storm and the long play run at a size that catches their faults in seconds; a soak
@@ -202,7 +195,6 @@ inline void callStrategy(frmMain& w, int mode) {
     (w.*strategies[mode - 1])();
 }
 
-// The values whose menu item carries the check mark.
 template <typename Values, typename Item>
 QList<int> checkedOf(const frmMain& w, const Values& values, Item item) {
     QList<int> checked;
@@ -225,12 +217,8 @@ inline constexpr std::array<int, 4> kSpeeds{10, 200, 700, 2000};
 
 inline QAction* speedItem(const frmMain& w, int interval) {
     const std::array<QAction*, 4> items{w.mnuSpeed10, w.mnuSpeed200, w.mnuSpeed700, w.mnuSpeed2000};
-    for (int i = 0; i < 4; ++i) {
-        if (kSpeeds[i] == interval) {
-            return items[i];
-        }
-    }
-    return nullptr;
+    const auto* found = std::find(kSpeeds.begin(), kSpeeds.end(), interval);
+    return found != kSpeeds.end() ? items[found - kSpeeds.begin()] : nullptr;
 }
 
 inline QList<int> checkedSpeeds(const frmMain& w) {
@@ -277,6 +265,5 @@ inline QRect fonRect(int k) {
 inline QRect numRect(int k) {
     return {px(1170 * (k % 4)), px(360 + 1170 * (k / 4)), px(1275), px(555)};
 }
-inline const QRect kScoreRect{px(90), px(4770), px(3450), px(195)};
 
 } // namespace korvex::test
