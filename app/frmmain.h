@@ -1,20 +1,20 @@
 // SPDX-FileCopyrightText: 2026 Korvex developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-// The game's one window. It owns every piece of game state and every procedure that works
-// on it; the definitions live in the folder of their subject:
+// The game's one window: a Game (core/game.h) that shows itself. The game's state and the
+// procedures that play it are the Game's; the window adds the controls, the menus, the keys and
+// what a screen reader hears. Its definitions live in the folder of their subject:
 //   app/       start-up, the single-instance lock, new game, leaving
-//   engine/    the named moves, the arrow keys, spawning and the spawn marks, the spawn options
-//   autoplay/  the three strategies' calls, the timer tick, the mode and speed commands
+//   engine/    the arrow keys, the spawn marks, the spawn options
+//   autoplay/  the timer tick, the mode and speed commands
 //   ui/        building the window and its menus, the keys' translation, drawing the board, the
 //              victory preview, what a screen reader hears
-// The procedures call the Qt-free core (core/: the rules, the random source, the strategies'
-// choice, the virtual keys), which knows nothing of the window; the icon is drawn in icon/.
+// The Qt-free core (core/: the game, the rules, the random source, the strategies' choice, the
+// virtual keys) knows nothing of the window; the icon is drawn in icon/.
 #pragma once
 
 #include "app/singleinstance.h"
-#include "random.h"
-#include "rules.h"
+#include "game.h"
 #include "ui/label.h"
 #include "ui/reader.h"
 
@@ -23,26 +23,16 @@
 
 #include <array>
 #include <cstdint>
-#include <functional>
 
 class QAction;
 class QMenu;
 
-class frmMain : public QMainWindow {
+class frmMain : public QMainWindow, public korvex::Game {
     Q_OBJECT
 
 public:
     explicit frmMain(QWidget* parent = nullptr);
     ~frmMain() override;
-
-    // --- Game state, all zero at creation -------------------------------------------------
-    korvex::Cells Board{};
-    std::int32_t GameOver = 0;
-    std::int32_t MoveGain = 0;
-    std::int32_t Score = 0;
-    std::int32_t AutoMode = 0;
-    std::int32_t AutoDir = 0;
-    korvex::RandomSource Rnd;
 
     // --- Controls (owned by the window through Qt's parent tree) ---------------------------
     std::array<Label*, korvex::kCells> lblFon{};
@@ -72,38 +62,13 @@ public:
     // True once start-up found another copy running, or the window was unloaded.
     bool Unloaded() const { return IsUnloaded; }
 
-    // --- Moves and keys (engine/) -----------------------------------------------------------
-    std::int32_t CanSlideUp() const;
-    std::int32_t CanSlideRight() const;
-    std::int32_t CanSlideDown() const;
-    std::int32_t CanSlideLeft() const;
-    void SlideUp();
-    void SlideRight();
-    void SlideDown();
-    void SlideLeft();
-    void MergeUp();
-    void MergeRight();
-    void MergeDown();
-    void MergeLeft();
-    std::int32_t PreviewUp() const;
-    std::int32_t PreviewRight() const;
-    std::int32_t PreviewDown() const;
-    std::int32_t PreviewLeft() const;
-    bool MoveIsLegal(int direction) const;
-    // The move sequence of a legal move: slide, merge, slide, clear the marks, spawn.
-    void PlayMove(int direction);
+    // --- Keys, spawn marks and options (engine/) -------------------------------------------
     void Form_KeyDown(int KeyCode, int Shift);
-
-    // --- Spawning (engine/) -----------------------------------------------------------------
-    void SpawnTile();
-    void ClearSpawnMarks();
+    void ClearSpawnMarks() override;
     void mnuOnly2_Click();
     void mnuOnly4_Click();
 
     // --- Auto-play (autoplay/) ----------------------------------------------------------------
-    void AutoAllDirections();
-    void AutoThreeDirections();
-    void AutoCorner();
     void tmrAuto_Timer();
     void mnuAuto1_Click();
     void mnuAuto2_Click();
@@ -115,7 +80,7 @@ public:
     void UncheckSpeedMenus();
 
     // --- Drawing and the victory preview (ui/) -------------------------------------------------
-    void DrawBoard();
+    void DrawBoard() override;
     void mnuWin_Click();
 
     // --- What assistive technology reads and hears (ui/) ---------------------------------------
@@ -132,6 +97,9 @@ public:
     korvex::ReaderLink Link;
 
 protected:
+    korvex::TileRule SpawnRule() const override;
+    void MarkSpawn(int index) override;
+    void AutoStopped() override;
     void changeEvent(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
@@ -142,7 +110,6 @@ private:
     void CreateControls();
     void CreateMenus();
     void OpenMenus();
-    void RunStrategy(int strategy);
     void SwitchAutoMode(std::int32_t mode, QAction* item);
     void ChooseSpeed(int interval, QAction* item);
 

@@ -17,18 +17,7 @@ void frmMain::Form_Load() {
 }
 
 void frmMain::mnuNewGame_Click() {
-    GameOver = 0;
-    Board.fill(0);
-    ClearSpawnMarks();
-    SpawnTile();
-    SpawnTile();
-    Score = 0;
-    DrawBoard();
-    if (tmrAuto.isActive()) {
-        tmrAuto.stop();
-    }
-    AutoMode = 0;
-    UncheckAutoMenus();
+    NewGame();
     SpeakBoard(QStringLiteral("Новая игра"));
 }
 

@@ -1,57 +1,24 @@
 // SPDX-FileCopyrightText: 2026 Korvex developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-// The auto-player in the window: the three strategies' calls, the timer tick, and the mode
-// and speed commands of the "Настройки" menu.
+// The auto-player in the window: the timer that ticks the game, and the mode and speed commands
+// of the "Настройки" menu.
 #include "app/frmmain.h"
-#include "strategies.h"
 
 #include <QAction>
 
 using namespace korvex;
 
-void frmMain::RunStrategy(int strategy) {
-    const Evaluation evaluation = evaluate(Board);
-    const int direction = chooseDirection(static_cast<Strategy>(strategy), AutoDir, evaluation);
-    if (direction >= 0) {
-        PlayMove(direction);
-    }
-    // The end test looks at the evaluation, not at the board after the move: a move that
-    // leaves nothing legal ends the game only on the next call.
-    if (GameOver == 1 || evaluation.allZero()) {
-        GameOver = 1;
-        AutoMode = 0;
-        UncheckAutoMenus();
+void frmMain::tmrAuto_Timer() {
+    Tick();
+    SpeakTick();
+}
+
+void frmMain::AutoStopped() {
+    UncheckAutoMenus();
+    if (tmrAuto.isActive()) {
         tmrAuto.stop();
     }
-}
-
-void frmMain::AutoAllDirections() {
-    RunStrategy(static_cast<int>(Strategy::AllDirections));
-}
-void frmMain::AutoThreeDirections() {
-    RunStrategy(static_cast<int>(Strategy::ThreeDirections));
-}
-void frmMain::AutoCorner() {
-    RunStrategy(static_cast<int>(Strategy::Corner));
-}
-
-void frmMain::tmrAuto_Timer() {
-    switch (AutoMode) {
-    case 1:
-        AutoAllDirections();
-        break;
-    case 2:
-        AutoThreeDirections();
-        break;
-    case 3:
-        AutoCorner();
-        break;
-    default:
-        break;
-    }
-    DrawBoard();
-    SpeakTick();
 }
 
 void frmMain::SwitchAutoMode(std::int32_t mode, QAction* item) {
@@ -64,8 +31,7 @@ void frmMain::SwitchAutoMode(std::int32_t mode, QAction* item) {
         tmrAuto.stop();
         return;
     }
-    AutoMode = mode;
-    AutoDir = seedAutoDir(static_cast<Strategy>(mode), Rnd.next());
+    StartAuto(static_cast<Strategy>(mode));
     item->setChecked(true);
     // Switching between modes keeps the running timer's rhythm.
     if (!tmrAuto.isActive()) {

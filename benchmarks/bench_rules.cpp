@@ -1,9 +1,9 @@
 // SPDX-FileCopyrightText: 2026 Korvex developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-// The rules at full speed, without a window: one auto-play evaluation (four can-slide tests
-// and four previews) and one whole legal move (slide, merge, slide, spawn), on positions taken
-// from real auto-played games.
+// The game at full speed, without a window: one auto-play evaluation (four can-slide tests
+// and four previews) and one whole legal move (slide, merge, slide, spawn), through the game's
+// own procedures, on positions taken from real auto-played games.
 #include "league.h"
 #include "report.h"
 
@@ -31,13 +31,13 @@ constexpr std::size_t kPositions = 512;
 const std::vector<Position>& positions() {
     static const std::vector<Position> all = [] {
         std::vector<Position> out;
-        RandomSource random;
-        random.seedRaw(20240607);
+        Game game;
+        game.Rnd.seedRaw(20240607);
         int seen = 0;
         const Strategy strategies[] = {Strategy::AllDirections, Strategy::ThreeDirections,
                                        Strategy::Corner};
-        for (int game = 0; out.size() < kPositions; ++game) {
-            playGame(strategies[game % 3], random, [&](const Cells& board, int direction) {
+        for (int g = 0; out.size() < kPositions; ++g) {
+            playGame(strategies[g % 3], game, [&](const Cells& board, int direction) {
                 if (seen++ % 5 == 0 && out.size() < kPositions) {
                     out.push_back({board, direction});
                 }
@@ -59,40 +59,39 @@ template <typename Step> void cycle(benchmark::State& state, Step step) {
 }
 
 void Evaluation(benchmark::State& state) {
-    cycle(state, [](const Position& p) {
-        korvex::Evaluation e = evaluate(p.board);
+    Game game;
+    cycle(state, [&game](const Position& p) {
+        game.Board = p.board;
+        korvex::Evaluation e = game.Evaluate();
         benchmark::DoNotOptimize(e);
     });
 }
 
 void LegalMove(benchmark::State& state) {
-    RandomSource random;
-    random.seedRaw(1);
-    cycle(state, [&random](const Position& p) {
-        Cells board = p.board; // a 64-byte copy, a few cycles of the figure
-        std::int32_t points = applyMove(board, p.direction);
-        Spawned spawned = spawnTile(board, random, TileRule::Random);
-        benchmark::DoNotOptimize(points);
-        benchmark::DoNotOptimize(spawned);
-        benchmark::DoNotOptimize(board);
+    Game game;
+    game.Rnd.seedRaw(1);
+    cycle(state, [&game](const Position& p) {
+        game.Board = p.board; // a 64-byte copy, a few cycles of the figure
+        game.MoveGain = 0;    // billions of moves would overflow it
+        game.PlayMove(p.direction);
+        benchmark::DoNotOptimize(game.Board);
+        benchmark::DoNotOptimize(game.MoveGain);
     });
 }
 
-// What one tick of the auto-player costs without the window: evaluate, choose, move, spawn.
+// What one tick of the auto-player costs without the window: evaluate, choose, move, spawn and
+// the points booked.
 void StrategyStep(benchmark::State& state) {
-    RandomSource random;
-    random.seedRaw(2);
-    const auto strategy = static_cast<Strategy>(state.range(0));
-    std::int32_t autoDir = 0;
+    Game game;
+    game.Rnd.seedRaw(2);
+    const auto mode = static_cast<std::int32_t>(state.range(0));
     cycle(state, [&](const Position& p) {
-        Cells board = p.board;
-        const korvex::Evaluation e = evaluate(board);
-        const int direction = chooseDirection(strategy, autoDir, e);
-        if (direction >= 0) {
-            benchmark::DoNotOptimize(applyMove(board, direction));
-            benchmark::DoNotOptimize(spawnTile(board, random, TileRule::Random));
-        }
-        benchmark::DoNotOptimize(board);
+        game.Board = p.board;
+        game.Score = 0; // billions of ticks would overflow it
+        game.GameOver = 0;
+        game.AutoMode = mode; // a position with no move left switches it off
+        benchmark::DoNotOptimize(game.Tick());
+        benchmark::DoNotOptimize(game.Board);
     });
 }
 

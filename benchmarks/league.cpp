@@ -11,44 +11,30 @@
 
 namespace korvex::bench {
 
-GameResult playGame(Strategy strategy, RandomSource& random, const MoveObserver& observe) {
-    // mnuNewGame_Click: an empty board and two spawns; no option is checked.
-    Cells board{};
-    std::int32_t gameOver = 0;
-    for (int i = 0; i < 2; ++i) {
-        if (spawnTile(board, random, TileRule::Random).index < 0) {
-            gameOver = 1;
-        }
-    }
-    // SwitchAutoMode: one draw places the strategy in its cycle.
-    std::int32_t autoDir = seedAutoDir(strategy, random.next());
-
+GameResult playGame(Strategy strategy, Game& game, const MoveObserver& observe) {
+    // As the window plays after "Новая" and a click on the strategy's item.
+    game.NewGame();
+    game.StartAuto(strategy);
     GameResult result;
-    for (;;) { // one tmrAuto_Timer tick per pass; DrawBoard books the points
-        const Evaluation evaluation = evaluate(board);
-        const int direction = chooseDirection(strategy, autoDir, evaluation);
+    while (game.AutoMode != 0) {
+        const Cells before = game.Board;
+        const int direction = game.Tick();
         if (direction >= 0) {
             if (observe) {
-                observe(board, direction);
-            }
-            result.score += applyMove(board, direction);
-            if (spawnTile(board, random, TileRule::Random).index < 0) {
-                gameOver = 1;
+                observe(before, direction);
             }
             ++result.moves;
         }
-        if (gameOver == 1 || evaluation.allZero()) {
-            break;
-        }
     }
-    result.finalBoard = board;
-    result.largestTile = *std::max_element(board.begin(), board.end());
+    result.score = game.Score;
+    result.finalBoard = game.Board;
+    result.largestTile = *std::max_element(game.Board.begin(), game.Board.end());
     return result;
 }
 
 LeagueRow playLeague(Strategy strategy, int games, std::uint32_t seed) {
-    RandomSource random;
-    random.seedRaw(seed);
+    Game game;
+    game.Rnd.seedRaw(seed);
     LeagueRow row;
     row.strategy = strategy;
     row.games = games;
@@ -57,11 +43,11 @@ LeagueRow playLeague(Strategy strategy, int games, std::uint32_t seed) {
     double moves = 0;
     const auto start = std::chrono::steady_clock::now();
     for (int g = 0; g < games; ++g) {
-        const GameResult game = playGame(strategy, random);
-        scores.push_back(game.score);
-        moves += game.moves;
-        row.bestScore = std::max(row.bestScore, game.score);
-        ++row.largestTileCount[game.largestTile];
+        const GameResult played = playGame(strategy, game);
+        scores.push_back(played.score);
+        moves += played.moves;
+        row.bestScore = std::max(row.bestScore, played.score);
+        ++row.largestTileCount[played.largestTile];
     }
     row.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     double sum = 0;

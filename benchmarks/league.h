@@ -1,14 +1,12 @@
 // SPDX-FileCopyrightText: 2026 Korvex developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-// The auto-player without a window: whole games played through the same rule and strategy
-// calls the window makes, in the same order, so a league run and a window fed the same seed
-// play the same game move for move.
+// The auto-player without a window: whole games played by the game's own new game and tick, the
+// code the window runs, so a league run and a window fed the same seed play the same game move
+// for move.
 #pragma once
 
-#include "random.h"
-#include "rules.h"
-#include "strategies.h"
+#include "game.h"
 
 #include <cstdint>
 #include <functional>
@@ -29,8 +27,9 @@ struct GameResult {
 using MoveObserver = std::function<void(const Cells& board, int direction)>;
 
 // One game as the window plays it after "Новая" and a click on the strategy's item: a new
-// game (two spawns), AutoDir seeded, then ticks until the strategy's end test fires.
-GameResult playGame(Strategy strategy, RandomSource& random, const MoveObserver& observe = {});
+// game, the strategy switched on, then ticks until it switches itself off. The game's random
+// source goes on from where the last game left it, as a window's does.
+GameResult playGame(Strategy strategy, Game& game, const MoveObserver& observe = {});
 
 struct LeagueRow {
     Strategy strategy{};

@@ -46,11 +46,11 @@ void TestLeague::leagueGameIsTheWindowsGame() {
     QFETCH(quint32, seed);
 
     // The league's game, with every board it moved on.
-    RandomSource random;
-    random.seedRaw(seed);
+    Game game;
+    game.Rnd.seedRaw(seed);
     std::vector<Cells> leagueBoards;
     const GameResult league =
-        playGame(static_cast<Strategy>(strategy), random,
+        playGame(static_cast<Strategy>(strategy), game,
                  [&](const Cells& board, int) { leagueBoards.push_back(board); });
     QVERIFY(league.moves > 10);
     QCOMPARE(static_cast<int>(leagueBoards.size()), league.moves);

@@ -96,16 +96,7 @@ std::int32_t preview(const Cells& cells, int direction) {
     return merge(copy, direction);
 }
 
-bool isLegal(const Cells& cells, int direction) {
-    return preview(cells, direction) != 0 || canSlide(cells, direction) == 1;
-}
-
-std::int32_t applyMove(Cells& cells, int direction) {
-    slide(cells, direction);
-    const std::int32_t points = merge(cells, direction);
-    slide(cells, direction);
-    return points;
-}
+namespace {
 
 int countEmpty(const Cells& cells) {
     int n = 0;
@@ -114,6 +105,8 @@ int countEmpty(const Cells& cells) {
     }
     return n;
 }
+
+} // namespace
 
 int spawnTarget(const Cells& cells, float r) {
     const int n = countEmpty(cells);

@@ -1,9 +1,9 @@
 // SPDX-FileCopyrightText: 2026 Korvex developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-// The rules of the board, free of any window: moving, merging, previewing and
-// choosing where a new tile goes. The window's named procedures and the headless
-// auto-play league both call into these, so the rules exist exactly once.
+// The rules of the board, free of any window: sliding, merging, previewing and choosing
+// where a new tile goes, each written once over a direction's lines. Game's named operations
+// and its spawn call into these; Game (game.h) puts them together into moves.
 #pragma once
 
 #include "random.h"
@@ -46,14 +46,6 @@ std::int32_t merge(Cells& cells, int direction);
 // The points a move in this direction would score; the cells are not changed.
 std::int32_t preview(const Cells& cells, int direction);
 
-// A move is legal when it scores or when something can slide; the preview is asked first.
-bool isLegal(const Cells& cells, int direction);
-
-// Slide, merge, slide. Returns the points. The caller spawns the new tile.
-std::int32_t applyMove(Cells& cells, int direction);
-
-int countEmpty(const Cells& cells);
-
 // The storage index of the k-th empty cell with k = floor(r * n) + 1, or -1 on a full board.
 // r must lie in [0, 1).
 int spawnTarget(const Cells& cells, float r);
@@ -70,8 +62,8 @@ struct Spawned {
 };
 
 // Places one new tile: one draw picks the empty cell, and under TileRule::Random a second
-// draw picks its value. A full board is left alone and nothing is drawn. The window's
-// SpawnTile and the headless league both spawn through this.
+// draw picks its value. A full board is left alone and nothing is drawn. Game::SpawnTile
+// spawns through this.
 Spawned spawnTile(Cells& cells, RandomSource& random, TileRule rule);
 
 } // namespace korvex

@@ -14,17 +14,6 @@ bool Evaluation::allZero() const {
     return true;
 }
 
-Evaluation evaluate(const Cells& cells) {
-    Evaluation e;
-    for (int d = 0; d < kDirections; ++d) {
-        e.canSlide[d] = canSlide(cells, d);
-    }
-    for (int d = 0; d < kDirections; ++d) {
-        e.preview[d] = preview(cells, d);
-    }
-    return e;
-}
-
 namespace {
 
 // Clockwise round: each call starts with the direction after the one last played.

@@ -15,7 +15,8 @@ namespace korvex {
 
 enum class Strategy : int { AllDirections = 1, ThreeDirections = 2, Corner = 3 };
 
-// The eight values a strategy decides on, computed once at the start of its call.
+// The eight values a strategy decides on, asked once at the start of its call
+// (Game::Evaluate).
 struct Evaluation {
     std::array<std::int32_t, kDirections> canSlide{};
     std::array<std::int32_t, kDirections> preview{};
@@ -23,8 +24,6 @@ struct Evaluation {
     bool legal(int direction) const { return canSlide[direction] == 1 || preview[direction] != 0; }
     bool allZero() const;
 };
-
-Evaluation evaluate(const Cells& cells);
 
 struct StrategyTable {
     int cycleLength; // AutoDir runs over 0 .. cycleLength - 1

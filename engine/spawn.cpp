@@ -1,26 +1,23 @@
 // SPDX-FileCopyrightText: 2026 Korvex developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-// Placing new tiles, the spawn marks, and the two options that force a new tile's value.
+// The window's part of spawning: the marks of new tiles, and the two options that force a new
+// tile's value.
 #include "app/frmmain.h"
 
 #include <QAction>
 
 using namespace korvex;
 
-void frmMain::SpawnTile() {
-    TileRule rule = TileRule::Random;
+TileRule frmMain::SpawnRule() const {
     if (mnuOnly2->isChecked()) {
-        rule = TileRule::Only2;
-    } else if (mnuOnly4->isChecked()) {
-        rule = TileRule::Only4;
+        return TileRule::Only2;
     }
-    const Spawned spawned = spawnTile(Board, Rnd, rule);
-    if (spawned.index < 0) {
-        GameOver = 1; // nothing drawn from the random source, nothing marked
-        return;
-    }
-    lblFon[spawned.index]->SetBorderStyle(1);
+    return mnuOnly4->isChecked() ? TileRule::Only4 : TileRule::Random;
+}
+
+void frmMain::MarkSpawn(int index) {
+    lblFon[index]->SetBorderStyle(1);
 }
 
 void frmMain::ClearSpawnMarks() {

@@ -3,9 +3,8 @@
 
 // The rules without a window: the line tables, slide, merge, preview and legality, the eight
 // values a strategy decides on, and each strategy's choice of direction and `AutoDir`.
+#include "game.h"
 #include "reference.h"
-#include "rules.h"
-#include "strategies.h"
 
 using namespace korvex::test;
 using korvex::Evaluation;
@@ -126,10 +125,12 @@ private slots:
         korvex::slide(stepwise, direction);
         QCOMPARE(stepwise, after);
 
-        Cells moved = start;
-        QCOMPARE(korvex::applyMove(moved, direction), total);
-        QCOMPARE(moved, after);
-        QCOMPARE(korvex::isLegal(start, direction), after != start);
+        korvex::Game game; // the named operations, as a move runs them
+        game.Board = start;
+        QCOMPARE(game.MoveIsLegal(direction), after != start);
+        game.MoveTiles(direction);
+        QCOMPARE(game.Board, after);
+        QCOMPARE(game.MoveGain, total);
 
         // The reference the other tests trust must know the same lines.
         const Moved reference = move(start, direction);
@@ -199,14 +200,16 @@ private slots:
         QFETCH(Cells, board);
         QFETCH(QList<int>, canSlide);
         QFETCH(QList<int>, preview);
-        const Evaluation e = korvex::evaluate(board);
+        korvex::Game game;
+        game.Board = board;
+        const Evaluation e = game.Evaluate();
         bool anyLegal = false;
         for (int d = 0; d < 4; ++d) {
             const char* const name = kDirectionNames[d];
             const bool legal = canSlide[d] == 1 || preview[d] != 0;
             QVERIFY2(korvex::canSlide(board, d) == canSlide[d], name);
             QVERIFY2(korvex::preview(board, d) == preview[d], name);
-            QVERIFY2(korvex::isLegal(board, d) == legal, name);
+            QVERIFY2(game.MoveIsLegal(d) == legal, name);
             QVERIFY2(e.canSlide[d] == canSlide[d] && e.preview[d] == preview[d], name);
             QVERIFY2(e.legal(d) == legal, name);
             // The reference agrees, so the tests that lean on it stand on the same ground.

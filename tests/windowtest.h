@@ -190,7 +190,7 @@ inline void clickMode(frmMain& w, int mode) {
 
 // The strategy's own procedure, as the timer tick calls it.
 inline void callStrategy(frmMain& w, int mode) {
-    constexpr std::array<void (frmMain::*)(), 3> strategies{
+    constexpr std::array<int (korvex::Game::*)(), 3> strategies{
         &frmMain::AutoAllDirections, &frmMain::AutoThreeDirections, &frmMain::AutoCorner};
     (w.*strategies[mode - 1])();
 }

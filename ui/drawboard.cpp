@@ -69,11 +69,11 @@ void frmMain::DrawBoard() {
             lblNum[k]->SetForeColor(colors.fore);
         }
     }
-    Score += MoveGain;
+    const std::int32_t gain = MoveGain;
+    Game::DrawBoard(); // the points booked
     QString line = QStringLiteral("Счёт: ") + QString::number(Score);
-    if (MoveGain != 0) {
-        line += QStringLiteral(" +") + QString::number(MoveGain);
+    if (gain != 0) {
+        line += QStringLiteral(" +") + QString::number(gain);
     }
     lblScore->SetCaption(line);
-    MoveGain = 0;
 }
