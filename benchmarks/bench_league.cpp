@@ -2,7 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
 // The strategy league: each auto-player plays many whole games from a fixed seed, headless,
-// through the rule and strategy code of the window. Writes the league tables (for
+// through the game's own new game and tick, the code the window runs. Writes the league tables (for
 // BENCHMARKS.md, and with --table FILE alone for the README).
 //   bench-league [--games N] [--seed S] [--table FILE] [--md FILE] [--goals FILE]
 #include "league.h"
