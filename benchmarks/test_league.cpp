@@ -9,9 +9,12 @@
 #include "report.h"
 #include "windowsupport.h"
 
+#include <QAction>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <array>
 
 using namespace korvex;
 using namespace korvex::bench;
@@ -60,8 +63,9 @@ void TestLeague::leagueGameIsTheWindowsGame() {
     frmMain window;
     window.Form_Load();
     window.Rnd.seedRaw(seed);
-    window.mnuNewGame_Click();
-    (window.*kStrategyItems[strategy - 1].click)();
+    window.mnuNewGame->trigger();
+    const std::array<QAction*, 3> items{window.mnuAuto1, window.mnuAuto2, window.mnuAuto3};
+    items[static_cast<std::size_t>(strategy - 1)]->trigger();
     QCOMPARE(window.AutoMode, strategy);
     window.tmrAuto.stop();
     int moves = 0;
