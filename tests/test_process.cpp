@@ -305,7 +305,8 @@ private slots:
              {"runtime dir: unset", "runtime dir: missing", "runtime dir: a file",
               "runtime dir: world-writable", "runtime dir: relative", "runtime dir: another user's",
               "runtime dir: unwritable", "unwritable runtime dir, run as another user",
-              "fallback taken by another user", "no number font", "double scale"}) {
+              "fallback taken by another user", "another tmpfs's lock on the same inode number",
+              "no number font", "double scale"}) {
             QTest::newRow(situation) << QString::fromLatin1(situation);
         }
     }
@@ -320,6 +321,8 @@ private slots:
         uid_t owner = geteuid();
         QString lockDir = tmpFallback(where.Tmp, owner); // anywhere but Runtime: with a line
         QString otherwise; // a second private place the lock may rightly go to, without a line
+        QString seen;      // where the test sees the game's files from, when in another namespace
+        QString held;      // a file of the same inode number that another process locks
 
         if (situation.contains(QLatin1String("another user")) && !canGiveAway()) {
             QSKIP("needs root and a user 'nobody' to give things to or run the game as");
@@ -357,6 +360,28 @@ private slots:
             where.Env.remove(QStringLiteral("XDG_RUNTIME_DIR"));
             QVERIFY(makeNobodysDir(lockDir));
             lockDir = homeFallback(where.Home);
+        } else if (situation.startsWith(QLatin1String("another tmpfs"))) {
+            // The runtime directory and TMPDIR made fresh tmpfs mounts in a namespace of their
+            // own, whose first files get the same inode number; another process locks TMPDIR's.
+            lockDir = where.Runtime;
+            QProcess* ns = where.start(
+                QStringLiteral("unshare"),
+                {QStringLiteral("-rm"), QStringLiteral("sh"), QStringLiteral("-c"),
+                 QStringLiteral("mount -t tmpfs -o mode=0700 k \"$0\" && mount -t tmpfs k \"$1\" "
+                                "&& : >\"$1/held\" && exec flock -F \"$1/held\" sleep infinity"),
+                 where.Runtime, where.Tmp});
+            QVERIFY(ns->waitForStarted(kGenerousMs));
+            seen = QStringLiteral("/proc/%1/root").arg(ns->processId());
+            held = seen + where.Tmp + QStringLiteral("/held");
+            const QString none = takesLock(ns, held);
+            if (ns->state() == QProcess::NotRunning) {
+                QSKIP(qPrintable(QStringLiteral("needs a namespace of its own: ") + none));
+            }
+            VERIFY_EMPTY(none);
+            program = QStringLiteral("nsenter");
+            args = QStringList{QStringLiteral("--target=%1").arg(ns->processId()),
+                               QStringLiteral("--user"), QStringLiteral("--mount"),
+                               QStringLiteral("--preserve-credentials"), kGame};
         } else { // no number font, or double scale: the lock is where it always is
             lockDir = where.Runtime;
             if (situation == QLatin1String("double scale")) {
@@ -369,7 +394,7 @@ private slots:
             }
         }
 
-        QString lockFile = lockIn(lockDir);
+        QString lockFile = seen + lockIn(lockDir);
         QProcess* first = where.start(program, args);
         if (!otherwise.isEmpty()) {
             const QString otherFile = lockIn(otherwise);
@@ -384,6 +409,11 @@ private slots:
         const bool fallsBack = lockDir != where.Runtime;
         VERIFY_EMPTY(takesLock(first, lockFile));
         const QDeadlineTimer staysUp(kStaysUpMs);
+        struct stat mine {};
+        struct stat theirs {};
+        QVERIFY(held.isEmpty() || (::stat(native(lockFile).constData(), &mine) == 0 &&
+                                   ::stat(native(held).constData(), &theirs) == 0 &&
+                                   mine.st_ino == theirs.st_ino && mine.st_dev != theirs.st_dev));
 
         // The line saying where may come just after the lock is taken; only whole lines count.
         QByteArray err;
