@@ -177,10 +177,8 @@ public:
     QString start() {
         Server.setStandardErrorFile(QProcess::nullDevice());
         // -displayfd: the server picks a free display and writes its number once it listens.
-        Server.start(QStringLiteral("Xvfb"),
-                     {QStringLiteral("-displayfd"), QStringLiteral("1"),
-                      QStringLiteral("-nolisten"), QStringLiteral("tcp"), QStringLiteral("-screen"),
-                      QStringLiteral("0"), QStringLiteral("1024x768x24")});
+        Server.start("Xvfb",
+                     {"-displayfd", "1", "-nolisten", "tcp", "-screen", "0", "1024x768x24"});
         if (!Server.waitForStarted(kGenerousMs)) {
             return QStringLiteral("Xvfb did not start");
         }
@@ -240,10 +238,8 @@ inline bool startOnDisplay(GameOnDisplay& on, const QString& program, const char
     }
     QByteArray found;
     if (failed.isEmpty()) {
-        const bool searched = on.xdotool({QStringLiteral("search"), QStringLiteral("--sync"),
-                                          QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
-                                          QStringLiteral("Korvex")},
-                                         &found);
+        const bool searched =
+            on.xdotool({"search", "--sync", "--onlyvisible", "--name", "Korvex"}, &found);
         // The caption as the window gives it in UTF-8, whatever the locale: without one the
         // legacy name, which is all that xdotool search matches, cannot carry the Cyrillic.
         QStringList windows;
