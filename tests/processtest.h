@@ -48,8 +48,28 @@ struct Place : Surroundings {
     std::vector<std::unique_ptr<QProcess>> Started;
 };
 
-// The processes holding a whole-file lock on `file`, read from the kernel's table of locks.
-// Looking takes no lock, so it cannot take the lock from a copy that is just starting.
+// Whether process `pid` holds a whole-file lock through a descriptor of its own that leads to the
+// file `st` describes, device and inode alike; the kernel lists a descriptor's locks with it.
+inline bool locksThrough(qint64 pid, const struct stat& st) {
+    const QString proc = QStringLiteral("/proc/%1/").arg(pid);
+    for (const QString& fd :
+         QDir(proc + QStringLiteral("fd"))
+             .entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot)) {
+        struct stat open {};
+        QFile info(proc + QStringLiteral("fdinfo/") + fd);
+        if (::stat(native(proc + QStringLiteral("fd/") + fd).constData(), &open) == 0 &&
+            open.st_dev == st.st_dev && open.st_ino == st.st_ino &&
+            info.open(QIODevice::ReadOnly) && info.readAll().contains("\nlock:\t")) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// The processes holding a whole-file lock on `file`: every holder on the machine is in the
+// kernel's table of locks, but named there by inode number only, which each tmpfs counts from
+// its own start, so each is asked for its own open file. Looking takes no lock, so it cannot
+// take the lock from a copy that is just starting.
 inline QList<qint64> lockHolders(const QString& file) {
     struct stat st {};
     if (::stat(native(file).constData(), &st) != 0) {
@@ -62,13 +82,15 @@ inline QList<qint64> lockHolders(const QString& file) {
         // "1: FLOCK  ADVISORY  WRITE 4242 fe:00:10952974 0 EOF"; waiters have "->" second
         const QStringList f = QString::fromStdString(line).simplified().split(QLatin1Char(' '));
         if (f.size() >= 6 && f[1] == QLatin1String("FLOCK") &&
-            f[5].section(QLatin1Char(':'), 2).toULongLong() == st.st_ino) {
+            f[5].section(QLatin1Char(':'), 2).toULongLong() == st.st_ino &&
+            !holders.contains(f[4].toLongLong()) && locksThrough(f[4].toLongLong(), st)) {
             holders << f[4].toLongLong();
         }
     }
     return holders;
 }
 
+// `p` and only `p` holds the lock: a second copy from the same test is as much in the table.
 inline bool holdsLock(QProcess* p, const QString& file) {
     return p->state() == QProcess::Running && lockHolders(file) == QList<qint64>{p->processId()};
 }
@@ -155,10 +177,8 @@ public:
     QString start() {
         Server.setStandardErrorFile(QProcess::nullDevice());
         // -displayfd: the server picks a free display and writes its number once it listens.
-        Server.start(QStringLiteral("Xvfb"),
-                     {QStringLiteral("-displayfd"), QStringLiteral("1"),
-                      QStringLiteral("-nolisten"), QStringLiteral("tcp"), QStringLiteral("-screen"),
-                      QStringLiteral("0"), QStringLiteral("1024x768x24")});
+        Server.start("Xvfb",
+                     {"-displayfd", "1", "-nolisten", "tcp", "-screen", "0", "1024x768x24"});
         if (!Server.waitForStarted(kGenerousMs)) {
             return QStringLiteral("Xvfb did not start");
         }
@@ -218,10 +238,8 @@ inline bool startOnDisplay(GameOnDisplay& on, const QString& program, const char
     }
     QByteArray found;
     if (failed.isEmpty()) {
-        const bool searched = on.xdotool({QStringLiteral("search"), QStringLiteral("--sync"),
-                                          QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
-                                          QStringLiteral("Korvex")},
-                                         &found);
+        const bool searched =
+            on.xdotool({"search", "--sync", "--onlyvisible", "--name", "Korvex"}, &found);
         // The caption as the window gives it in UTF-8, whatever the locale: without one the
         // legacy name, which is all that xdotool search matches, cannot carry the Cyrillic.
         QStringList windows;

@@ -203,9 +203,8 @@ private slots:
     // announces to the desktop and with the icon installed under that id, in Russian too.
     void desktopEntryNamesTheProgramAndItsIcon() {
         const QMap<QString, QString> entry = desktopEntry(resource(kAppId + u".desktop"_s));
-        QCOMPARE(entry.value(u"Type"_s), u"Application"_s);
-        QCOMPARE(entry.value(u"Exec"_s), QStringLiteral(KORVEX_BINARY_NAME));
-        QCOMPARE(entry.value(u"Icon"_s), kAppId);
+        QCOMPARE(std::tuple(entry.value(u"Type"_s), entry.value(u"Exec"_s), entry.value(u"Icon"_s)),
+                 std::tuple(u"Application"_s, QStringLiteral(KORVEX_BINARY_NAME), kAppId));
         QVERIFY(entry.value(u"Categories"_s).split(';').contains(u"Game"_s));
         for (const QString& key : {u"Name[ru]"_s, u"Comment[ru]"_s}) {
             QVERIFY2(!entry.value(key).isEmpty(), qPrintable(key));

@@ -69,8 +69,8 @@ private slots:
                 QVERIFY2(runs[0].grey && !runs[1].grey && runs[2].grey && !runs[3].grey &&
                              runs[4].grey,
                          qPrintable(where));
-                QVERIFY2(runs[0].length == runs[4].length, qPrintable(where));
-                QVERIFY2(runs[1].length == runs[3].length, qPrintable(where));
+                QVERIFY2(runs[0].length == runs[4].length && runs[1].length == runs[3].length,
+                         qPrintable(where));
                 QVERIFY2(runs[2].length >= runs[0].length, qPrintable(where));
             }
         }
@@ -86,8 +86,7 @@ private slots:
         QList<QRgb> colours{image.pixel(near, near), image.pixel(far, near), image.pixel(near, far),
                             image.pixel(far, far)};
         for (const QRgb colour : colours) {
-            QCOMPARE(qAlpha(colour), 255);
-            QVERIFY(colour != kBoardGrey);
+            QVERIFY(qAlpha(colour) == 255 && colour != kBoardGrey);
         }
         std::sort(colours.begin(), colours.end());
         QVERIFY(std::adjacent_find(colours.begin(), colours.end()) == colours.end());
@@ -100,10 +99,8 @@ private slots:
         QVERIFY(dir.isValid());
         const QString png = dir.filePath(QStringLiteral("icon.png"));
         const ToolRun rsvg =
-            runTool(QStringLiteral("rsvg-convert"),
-                    {QStringLiteral("-w"), QStringLiteral("64"), QStringLiteral("-h"),
-                     QStringLiteral("64"), QStringLiteral("-o"), png,
-                     QStringLiteral(KORVEX_SOURCE_DIR "/resources/org.korvex.Korvex.svg")});
+            runTool("rsvg-convert", {"-w", "64", "-h", "64", "-o", png,
+                                     KORVEX_SOURCE_DIR "/resources/org.korvex.Korvex.svg"});
         QVERIFY2(rsvg.ok, qPrintable(rsvg.what()));
 
         const QImage fromSvg = QImage(png).convertToFormat(QImage::Format_ARGB32);

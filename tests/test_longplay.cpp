@@ -33,7 +33,7 @@ constexpr bool kUnderSanitizer = false;
 constexpr std::int64_t kQuickTicks = 100000;
 constexpr std::int64_t kSoakTicks = kUnderSanitizer ? 200000 : 1000000;
 constexpr std::int64_t kWarmUpTicks = 100000;
-// Bytes the heap may still grow by after the warm-up; the quick run is a tenth as long, so it
+// Bytes resident memory may still grow by after the warm-up; the quick run, a tenth as long,
 // allows a quarter as much, to stay as sensitive to a leak per move or per game.
 constexpr std::int64_t kQuickGrowth = 256 * 1024;
 constexpr std::int64_t kSoakGrowth = 1024 * 1024;

@@ -85,9 +85,8 @@ private slots:
             withoutSpawn[spawned] = 0;
         }
         QCOMPARE(withoutSpawn, after);
-        QCOMPARE(w.Score, 100 + points);
-        QCOMPARE(w.MoveGain, 0);
-        QCOMPARE(w.lblScore->Caption(), scoreLine(100 + points, points));
+        QCOMPARE(std::tuple(w.Score, w.MoveGain, w.lblScore->Caption()),
+                 std::tuple(100 + points, 0, scoreLine(100 + points, points)));
         VERIFY_EMPTY(drawnWrong(w, w.Board));
     }
 
@@ -140,8 +139,8 @@ private slots:
         }
         send(true, Qt::Key_Left, Qt::NoModifier);
         send(false, Qt::Key_Left, Qt::NoModifier);
-        QCOMPARE(w.lblScore->Caption(), QStringLiteral("Счёт: 20 +8"));
-        QCOMPARE(legalMask(w.Board), 0);
+        QCOMPARE(std::pair(w.lblScore->Caption(), legalMask(w.Board)),
+                 std::pair(QStringLiteral("Счёт: 20 +8"), 0));
         QVERIFY(!w.menuBar()->hasFocus());
         w.ClearSpawnMarks();
         const Cells before = w.Board;
@@ -150,10 +149,8 @@ private slots:
         send(true, key, Qt::KeyboardModifiers(modifiers));
         QCOMPARE(w.Board, before);
         QVERIFY(marks(w).isEmpty());
-        QCOMPARE(w.Score, 20);
-        QCOMPARE(w.GameOver, 0);
-        QCOMPARE(w.lblScore->Writes(), scoreWrites + 1);
-        QCOMPARE(w.lblScore->Caption(), QStringLiteral("Счёт: 20"));
+        QCOMPARE(std::tuple(w.Score, w.GameOver, w.lblScore->Writes(), w.lblScore->Caption()),
+                 std::tuple(20, 0, scoreWrites + 1, QStringLiteral("Счёт: 20")));
     }
 
     void keysSharingArrowCodesDoNotMove_data() {
@@ -192,9 +189,8 @@ private slots:
             board[at(row, 1)] = 8;
             setBoard(w, board);
             pressKey(w, Qt::Key_Right, Held);
-            QCOMPARE(w.Board[at(row, 4)], 8);
-            QCOMPARE(w.Board[at(row, 1)] == 8, false);
-            QCOMPARE(emptyCells(w.Board), 14);
+            QCOMPARE(std::tuple(w.Board[at(row, 4)], w.Board[at(row, 1)] == 8, emptyCells(w.Board)),
+                     std::tuple(8, false, 14));
         }
         // Repeats of a key that can no longer move still redraw, one redraw each.
         setBoard(w, kDistinct);
@@ -220,10 +216,8 @@ private slots:
         }
         pressKey(w, Qt::Key_A);
         QCOMPARE(w.Board, pair);
-        QCOMPARE(w.Score, 52);
-        QCOMPARE(w.GameOver, 1);
-        QCOMPARE(labelWrites(w), writes);
-        QCOMPARE(w.lblScore->Caption(), caption);
+        QCOMPARE(std::tuple(w.Score, w.GameOver, labelWrites(w), w.lblScore->Caption()),
+                 std::tuple(52, 1, writes, caption));
     }
 
     void escapeClosesTheWindow_data() {
@@ -256,9 +250,7 @@ private slots:
         QVERIFY(!w.Unloaded());
         const Cells board = w.Board;
         pressKey(w, Qt::Key_Escape);
-        QVERIFY(w.Unloaded());
-        QVERIFY(!w.isVisible());
-        QVERIFY(!w.tmrAuto.isActive());
+        QVERIFY(w.Unloaded() && !w.isVisible() && !w.tmrAuto.isActive());
         QCOMPARE(w.Board, board);
     }
 
@@ -344,9 +336,7 @@ private slots:
             QCOMPARE(w.Board[0], 4); // the 2s merged, to the left
             QCOMPARE(w.Score, 14);
         } else if (board == QLatin1String("new game")) {
-            QCOMPARE(w.Score, 0);
-            QCOMPARE(emptyCells(w.Board), 14);
-            QCOMPARE(w.AutoMode, 0);
+            QCOMPARE(std::tuple(w.Score, emptyCells(w.Board), w.AutoMode), std::tuple(0, 14, 0));
         } else {
             QCOMPARE(w.Board, kShowcase);
         }
@@ -393,21 +383,15 @@ private slots:
 
         QCOMPARE(w.Board, kShowcase);
         QCOMPARE(marks(w), QList<int>{kShowcaseMark});
-        QCOMPARE(w.Score, 0);
-        QCOMPARE(w.MoveGain, 0);
-        QCOMPARE(w.GameOver, 0);
-        QCOMPARE(w.lblScore->Caption(), QStringLiteral("Счёт: 0"));
+        QCOMPARE(std::tuple(w.Score, w.MoveGain, w.GameOver, w.lblScore->Caption()),
+                 std::tuple(0, 0, 0, QStringLiteral("Счёт: 0")));
         VERIFY_EMPTY(drawnWrong(w, kShowcase));
         QCOMPARE(w.lblNum[12]->Caption(), QStringLiteral("16384"));
         // Auto-play is off; what the player chose otherwise stays.
-        QVERIFY(autoPlayOff(w));
-        QVERIFY(!w.mnuWin->isChecked());
-        QCOMPARE(w.AutoDir, autoDir);
-        QCOMPARE(w.tmrAuto.interval(), interval);
+        QVERIFY(autoPlayOff(w) && !w.mnuWin->isChecked());
+        QCOMPARE(std::pair(w.AutoDir, w.tmrAuto.interval()), std::pair(autoDir, interval));
         if (before == QLatin1String("options")) {
-            QVERIFY(w.mnuOnly4->isChecked());
-            QVERIFY(w.mnuSpeed2000->isChecked());
-            QCOMPARE(interval, 2000);
+            QVERIFY(w.mnuOnly4->isChecked() && w.mnuSpeed2000->isChecked() && interval == 2000);
         }
         // The game is in play: up packs column 1 into the empty corner, and the new tile lands in
         // the one cell that frees.
@@ -416,8 +400,8 @@ private slots:
         afterUp[12] = w.Board[12];
         QVERIFY(afterUp[12] == 2 || afterUp[12] == 4);
         QCOMPARE(w.Board, afterUp);
-        QCOMPARE(marks(w), QList<int>{12});
-        QCOMPARE(w.lblScore->Caption(), QStringLiteral("Счёт: 0"));
+        QCOMPARE(std::pair(marks(w), w.lblScore->Caption()),
+                 std::pair(QList<int>{12}, QStringLiteral("Счёт: 0")));
     }
 
     // Right from the showcase merges the two 4s of row 1 and leaves the other rows alone.

@@ -28,8 +28,8 @@ class TestRandom : public QObject {
     Q_OBJECT
 private slots:
     void toUnitEnds() {
-        QCOMPARE(RandomSource::toUnit(0u), 0.0f);
-        QCOMPARE(RandomSource::toUnit(0x80000000u), 0.5f);
+        QCOMPARE(std::pair(RandomSource::toUnit(0u), RandomSource::toUnit(0x80000000u)),
+                 std::pair(0.0f, 0.5f));
         // The top of the range is the float just below 1, so a product with a cell count
         // still floors below that count.
         QCOMPARE(RandomSource::toUnit(0xFFFFFFFFu), 1.0f - 1.0f / 16777216.0f);
@@ -79,8 +79,7 @@ private slots:
         QVERIFY(draws(b, 100) != first);
 
         const float now = RandomSource::secondsSinceMidnight();
-        QVERIFY(now >= 0.0f);
-        QVERIFY(now < 86401.0f); // a leap second may reach 86400
+        QVERIFY(now >= 0.0f && now < 86401.0f); // a leap second may reach 86400
     }
 
     // The value of a free-choice tile: 4 only from the top tenth of the range.

@@ -150,8 +150,8 @@ void checkSource(const frmMain& w, const Ears& ears) {
 #else
     const auto* voice = qobject_cast<const QWidget*>(source);
     QVERIFY(voice != nullptr);
-    QCOMPARE(voice->parentWidget(), w.centralWidget());
-    QCOMPARE(voice->focusPolicy(), Qt::NoFocus);
+    QCOMPARE(std::pair(voice->parentWidget(), voice->focusPolicy()),
+             std::pair(w.centralWidget(), Qt::NoFocus));
 #endif
 }
 
@@ -329,8 +329,8 @@ void TestReader::namesAreTheScreen() {
             QTest::keyClick(w.windowHandle(), QKeySequence(step)[0].key());
         }
     }
-    QCOMPARE(QApplication::activePopupWidget() != nullptr, menu);
-    QCOMPARE(ears.misnamed(w), QString());
+    QCOMPARE(std::pair(QApplication::activePopupWidget() != nullptr, ears.misnamed(w)),
+             std::pair(menu, QString()));
 }
 
 // In auto-play, at most one text a second, the first tick a second after the last text; the
@@ -401,8 +401,7 @@ void TestReader::fastAutoPlayKeepsQuiet() {
             QVERIFY2(move.match(last).hasMatch(), qPrintable(last));
         }
     }
-    QCOMPARE(w.GameOver, 1);
-    QCOMPARE(ears.misnamed(w), QString());
+    QCOMPARE(std::pair(w.GameOver, ears.misnamed(w)), std::pair(1, QString()));
     if (!active) {
         QVERIFY(w.Reader == nullptr);
         return;
@@ -445,8 +444,7 @@ void TestReader::nothingWithoutAListeningReader() {
         QCoreApplication::sendPostedEvents();
         QVERIFY(w.Reader == nullptr);
         QCOMPARE(w.centralWidget()->children(), children);
-        QCOMPARE(ears.texts, QStringList());
-        QCOMPARE(ears.from.size(), 0);
+        QCOMPARE(std::tuple(ears.texts, ears.from.size()), std::tuple(QStringList(), 0));
         QCOMPARE(ears.renamed > 0, readerButInactiveWindow);
     }
 }

@@ -87,15 +87,14 @@ private slots:
             w.ClearSpawnMarks();
             w.SpawnTile();
             QCOMPARE(w.Board, expected);
-            QCOMPARE(marks(w), full ? QList<int>{} : QList<int>{target});
-            QCOMPARE(w.GameOver, full ? 1 : 0);
+            QCOMPARE(std::pair(marks(w), w.GameOver),
+                     std::pair(full ? QList<int>{} : QList<int>{target}, full ? 1 : 0));
             const float afterSpawn = twin.next();
             QCOMPARE(w.Rnd.next(), afterSpawn); // exactly the draws the rule takes
 
             Cells cells = board;
             const korvex::Spawned spawned = korvex::spawnTile(cells, league, rule);
-            QCOMPARE(spawned.index, target);
-            QCOMPARE(spawned.value, value);
+            QCOMPARE(std::pair(spawned.index, spawned.value), std::pair(target, value));
             QCOMPARE(cells, expected);
             QCOMPARE(league.next(), afterSpawn);
             landed << target;
@@ -171,10 +170,8 @@ private slots:
         w.Board = boardWithEmpty({0, 6, 11});
         w.SpawnTile();
         QVERIFY(w.Board[11] == 2 || w.Board[11] == 4);
-        QCOMPARE(w.Board[0], 0);
-        QCOMPARE(w.Board[6], 0);
-        QCOMPARE(w.lblFon[11]->BorderStyle(), 1);
-        QCOMPARE(w.GameOver, 0);
+        QCOMPARE(std::tuple(w.Board[0], w.Board[6], w.lblFon[11]->BorderStyle(), w.GameOver),
+                 std::tuple(0, 0, 1, 0));
     }
 
     // The option marks through click sequences, by a real click (QAction::trigger) and by the

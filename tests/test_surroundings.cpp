@@ -253,8 +253,7 @@ private slots:
         struct stat st {};
         QCOMPARE(::lstat(native(lockFile).constData(), &st), 0);
         QVERIFY(S_ISREG(st.st_mode));
-        QCOMPARE(st.st_uid, geteuid());
-        QCOMPARE(st.st_mode & 0077, mode_t{0});
+        QCOMPARE(std::pair(st.st_uid, st.st_mode & 0077), std::pair(geteuid(), mode_t{0}));
     }
 
     // A lock file left behind by a copy that died does not keep the next one out.
@@ -341,8 +340,8 @@ private:
         QCOMPARE(client->size(), QSize(319, 335));
         QVERIFY(w.rect().contains(client->geometry()));
         const QPixmap shot = w.grab();
-        QCOMPARE(shot.devicePixelRatio(), qreal(scale));
-        QCOMPARE(shot.size(), w.size() * scale);
+        QCOMPARE(std::pair(shot.devicePixelRatio(), shot.size()),
+                 std::pair(qreal(scale), w.size() * scale));
 
         for (int k = 0; k < 16; ++k) {
             QCOMPARE(w.lblFon[k]->geometry(), fonRect(k));
@@ -352,8 +351,7 @@ private:
         QVERIFY(client->rect().contains(w.lblScore->geometry()));
 
         const QFont font = w.lblNum[12]->font();
-        QCOMPARE(font.pixelSize(), 29);
-        QVERIFY(QFontInfo(font).bold());
+        QVERIFY(font.pixelSize() == 29 && QFontInfo(font).bold());
         if (!face.isEmpty()) {
             QCOMPARE(QFontInfo(font).family(), face);
         }
