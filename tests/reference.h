@@ -174,10 +174,14 @@ inline const StrategyRules& strategyOf(int mode) {
     return kStrategies[mode - 1];
 }
 
+// A data table's columns, a type for each name: addColumns<int, bool>("mode", "over").
+template <typename... Types, typename... Names> void addColumns(Names... names) {
+    (QTest::addColumn<Types>(names), ...);
+}
+
 // Data rows "strategy, AutoDir n", columns mode and entry: every place of every cycle.
 inline void addStrategyEntryRows() {
-    QTest::addColumn<int>("mode");
-    QTest::addColumn<int>("entry");
+    addColumns<int, int>("mode", "entry");
     for (const StrategyRules& s : kStrategies) {
         for (int entry = 0; entry < s.cycle; ++entry) {
             QTest::addRow("%s, AutoDir %d", s.name, entry) << s.mode << entry;

@@ -9,17 +9,7 @@
 //                          200,000 under the sanitizers)
 #include "windowtest.h"
 
-#include <QAction>
-#include <QApplication>
 #include <QElapsedTimer>
-#include <QFile>
-#include <QTest>
-
-#include <unistd.h>
-
-#include <algorithm>
-#include <array>
-#include <cstdint>
 
 namespace {
 

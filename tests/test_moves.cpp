@@ -22,11 +22,7 @@ private slots:
     // comparing. Written out, so that a line table wrong in the same way in the game and in the
     // reference cannot hide.
     void arrowsMoveWrittenOutBoards_data() {
-        QTest::addColumn<int>("key");
-        QTest::addColumn<Cells>("before");
-        QTest::addColumn<Cells>("after");
-        QTest::addColumn<int>("points");
-
+        addColumns<int, Cells, Cells, int>("key", "before", "after", "points");
         QTest::newRow("left: 2 2 2 2 in row 1, 2 2 4 4 in row 3, a slide in row 4")
             << int(Qt::Key_Left) << board("2 2 2 2 / 0 0 0 0 / 2 2 4 4 / 0 0 0 8")
             << board("4 4 0 0 / 0 0 0 0 / 4 8 0 0 / 8 0 0 0") << 8 + 12;
@@ -95,9 +91,7 @@ private slots:
     // full board the move left, or any other key. Tab and Shift+Tab are keys like any other,
     // also after a lone Alt, which must not hand the menu bar the keys.
     void keyThatMovesNothingDropsTheGain_data() {
-        QTest::addColumn<int>("key");
-        QTest::addColumn<int>("modifiers");
-        QTest::addColumn<bool>("altFirst");
+        addColumns<int, int, bool>("key", "modifiers", "altFirst");
         const int none = Qt::NoModifier;
         const int shift = Qt::ShiftModifier;
         for (int d = 0; d < 4; ++d) {
@@ -154,9 +148,7 @@ private slots:
     }
 
     void keysSharingArrowCodesDoNotMove_data() {
-        QTest::addColumn<int>("key");
-        QTest::addColumn<char>("character");
-        QTest::addColumn<int>("arrowCode");
+        addColumns<int, char, int>("key", "character", "arrowCode");
         QTest::newRow("percent") << int(Qt::Key_Percent) << '%' << 37;
         QTest::newRow("ampersand") << int(Qt::Key_Ampersand) << '&' << 38;
         QTest::newRow("apostrophe") << int(Qt::Key_Apostrophe) << '\'' << 39;
@@ -198,8 +190,7 @@ private slots:
         for (int i = 0; i < 3; ++i) {
             pressKey(w, Qt::Key_Down, Held);
         }
-        QCOMPARE(w.lblScore->Writes(), scoreWrites + 3);
-        QCOMPARE(w.Board, kDistinct);
+        QCOMPARE(std::pair(w.lblScore->Writes(), w.Board), std::pair(scoreWrites + 3, kDistinct));
     }
 
     void gameOverIgnoresKeys() {
@@ -221,9 +212,7 @@ private slots:
     }
 
     void escapeClosesTheWindow_data() {
-        QTest::addColumn<bool>("gameOver");
-        QTest::addColumn<bool>("autoPlay");
-        QTest::addColumn<bool>("stuck");
+        addColumns<bool, bool, bool>("gameOver", "autoPlay", "stuck");
         QTest::newRow("in play") << false << false << false;
         QTest::newRow("no legal direction") << false << false << true;
         QTest::newRow("game over") << true << false << false;
@@ -259,10 +248,9 @@ private slots:
     // board again at once. Keys go in as the window system delivers them: to the open menu while
     // there is one. The highlight is followed on the test's own account of the menu bar.
     void f10ReachesEveryCommand_data() {
-        QTest::addColumn<QString>("keys");
-        QTest::addColumn<bool>("autoPlay"); // "Авто. Во все стороны" running beforehand
-        QTest::addColumn<QString>("board"); // "same", "left", "new game" or "showcase"
-        QTest::addColumn<QStringList>("checked");
+        // autoPlay: "Авто. Во все стороны" running beforehand; board: "same", "left", "new game"
+        // or "showcase"
+        addColumns<QString, bool, QString, QStringList>("keys", "autoPlay", "board", "checked");
         const QStringList medium{QStringLiteral("Скорость - Средне")};
         QTest::newRow("F10") << "F10" << false << "same" << medium;
         QTest::newRow("F10 while auto-play runs")
@@ -330,11 +318,10 @@ private slots:
         QVERIFY(!w.Unloaded());
         QCOMPARE(w.tmrAuto.isActive(), w.AutoMode != 0);
         if (board == QLatin1String("same")) {
-            QCOMPARE(w.Board, kTwoTwos);
-            QCOMPARE(w.Score, 10);
+            QCOMPARE(std::pair(w.Board, w.Score), std::pair(kTwoTwos, 10));
         } else if (board == QLatin1String("left")) {
-            QCOMPARE(w.Board[0], 4); // the 2s merged, to the left
-            QCOMPARE(w.Score, 14);
+            QCOMPARE(std::pair(w.Board[0], w.Score),
+                     std::pair(4, 14)); // the 2s merged, to the left
         } else if (board == QLatin1String("new game")) {
             QCOMPARE(std::tuple(w.Score, emptyCells(w.Board), w.AutoMode), std::tuple(0, 14, 0));
         } else {
@@ -360,8 +347,7 @@ private slots:
         w.Score = 300;
         if (before.startsWith(QLatin1String("auto"))) {
             modeItem(w, before.back().digitValue())->trigger();
-            QVERIFY(w.tmrAuto.isActive());
-            QVERIFY(w.AutoMode != 0);
+            QVERIFY(w.tmrAuto.isActive() && w.AutoMode != 0);
         } else if (before == QLatin1String("over")) {
             setBoard(w, kDistinct, 300);
             w.GameOver = 1;
@@ -381,8 +367,7 @@ private slots:
             w.mnuWin_Click();
         }
 
-        QCOMPARE(w.Board, kShowcase);
-        QCOMPARE(marks(w), QList<int>{kShowcaseMark});
+        QCOMPARE(std::pair(w.Board, marks(w)), std::pair(kShowcase, QList<int>{kShowcaseMark}));
         QCOMPARE(std::tuple(w.Score, w.MoveGain, w.GameOver, w.lblScore->Caption()),
                  std::tuple(0, 0, 0, QStringLiteral("Счёт: 0")));
         VERIFY_EMPTY(drawnWrong(w, kShowcase));
@@ -412,8 +397,7 @@ private slots:
             QVERIFY(start(w, seed));
             w.mnuWin_Click();
             pressKey(w, Qt::Key_Right);
-            QCOMPARE(w.Board[2], 2);
-            QCOMPARE(w.Board[3], 8);
+            QCOMPARE(std::pair(w.Board[2], w.Board[3]), std::pair(2, 8));
             const QList<int> marked = marks(w);
             QCOMPARE(marked.size(), 1);
             const int spawned = marked.first();
@@ -421,11 +405,9 @@ private slots:
             QVERIFY(w.Board[spawned] == 2 || w.Board[spawned] == 4);
             QCOMPARE(w.Board[1 - spawned], 0);
             landedIn[spawned] = true;
-            for (int i = 4; i < 16; ++i) {
-                QCOMPARE(w.Board[i], kShowcase[i]);
-            }
-            QCOMPARE(w.Score, 8);
-            QCOMPARE(w.lblScore->Caption(), QStringLiteral("Счёт: 8 +8"));
+            QVERIFY(std::equal(w.Board.begin() + 4, w.Board.end(), kShowcase.begin() + 4));
+            QCOMPARE(std::pair(w.Score, w.lblScore->Caption()),
+                     std::pair(8, QStringLiteral("Счёт: 8 +8")));
         }
         QVERIFY(landedIn[0] && landedIn[1]);
     }

@@ -6,18 +6,7 @@
 // box end it, and it starts and stays single in hostile surroundings.
 #include "processtest.h"
 
-#include <QDeadlineTimer>
-#include <QDir>
-#include <QFileInfo>
-#include <QProcess>
 #include <QRect>
-#include <QTest>
-
-#include <algorithm>
-#include <memory>
-#include <sys/stat.h>
-#include <unistd.h>
-#include <vector>
 
 #ifdef KORVEX_HAVE_XLIB
 // Last, and its macros that clash with Qt's names undone once its own code is written.
@@ -381,10 +370,7 @@ private slots:
             if (situation == QLatin1String("double scale")) {
                 where.Env.insert(QStringLiteral("QT_SCALE_FACTOR"), QStringLiteral("2"));
             } else {
-                QString failure;
-                const QString conf = writeFontConfig(where.Root.path(), kDejaVuSansFiles, &failure);
-                QVERIFY2(!conf.isEmpty(), qPrintable(failure));
-                where.Env.insert(QStringLiteral("FONTCONFIG_FILE"), conf);
+                VERIFY_EMPTY(where.useFonts(kDejaVuSansFiles));
             }
         }
 

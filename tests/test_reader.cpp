@@ -11,14 +11,7 @@
 #include <QAccessible>
 #include <QRegularExpression>
 
-#include <algorithm>
-
-using korvex::Cells;
-using korvex::test::board;
-using korvex::test::kDistinct;
-using korvex::test::kPairInRowOne;
-using korvex::test::setBoard;
-using korvex::test::start;
+using namespace korvex::test;
 
 namespace {
 
@@ -27,6 +20,7 @@ const Cells kGapInRowOne =
     board("0 2 8 16 / 32 64 128 256 / 512 1024 2048 4096 / 8192 16384 32768 65536");
 
 enum Action { KeyLeft, KeyAfterEnd, Tick, NewGame, Victory, Activation, ActivationAfterEnd };
+enum Shown { Never, Active, Background };
 
 // The name a reader reads for an object.
 QString nameOf(QObject* object) {
@@ -133,7 +127,7 @@ bool startListened(frmMain& w, Ears& ears, quint32 seed = 1) {
         return false;
     }
     listen(w, ears);
-    const bool active = korvex::test::showActive(w);
+    const bool active = showActive(w);
     QCoreApplication::sendPostedEvents();
     return active;
 }
@@ -159,295 +153,282 @@ void checkSource(const frmMain& w, const Ears& ears) {
 
 class TestReader : public QObject {
     Q_OBJECT
-    korvex::test::PrivateRuntimeDir Runtime; // before the first window
+    PrivateRuntimeDir Runtime; // before the first window
 private slots:
-    void toldAfterEachEvent_data();
-    void toldAfterEachEvent();
-    void namesAreTheScreen_data();
-    void namesAreTheScreen();
-    void fastAutoPlayKeepsQuiet_data();
-    void fastAutoPlayKeepsQuiet();
-    void nothingWithoutAListeningReader();
-};
-
-void TestReader::toldAfterEachEvent_data() {
-    QTest::addColumn<int>("action");
-    QTest::addColumn<Cells>("board");
-    QTest::addColumn<int>("score");
-    QTest::addColumn<QString>("told");
-
-    QTest::newRow("a move that scores")
-        << int(KeyLeft) << kPairInRowOne << 100 << "Счёт: 104 +4. Новая 2: ряд 1, столбец 4.";
-    QTest::newRow("a move without points")
-        << int(KeyLeft) << kGapInRowOne << 100 << "Счёт: 100. Новая 2: ряд 1, столбец 4.";
-    QTest::newRow("an arrow that moves nothing") << int(KeyLeft) << kDistinct << 40 << "Нет хода.";
-    QTest::newRow("an arrow after the game is over")
-        << int(KeyAfterEnd) << kDistinct << 300 << "Игра окончена. Счёт: 300.";
-    QTest::newRow("the tick that ends the game")
-        << int(Tick) << kDistinct << 120 << "Игра окончена. Счёт: 120.";
-    // Seed 1 puts the new game's tiles in row 2, column 3 and in row 4, column 4.
-    QTest::newRow("a new game")
-        << int(NewGame) << kDistinct << 500
-        << "Новая игра. Счёт: 0. Ряд 1: пусто. Ряд 2: пусто, пусто, 2, пусто. Ряд 3: пусто. "
-           "Ряд 4: пусто, пусто, пусто, 2.";
-    QTest::newRow("the victory preview")
-        << int(Victory) << kDistinct << 500
-        << "Подсмотреть победу. Счёт: 0. Ряд 1: пусто, 2, 4, 4. Ряд 2: 64, 32, 16, 8. "
-           "Ряд 3: 128, 256, 512, 1024. Ряд 4: 16384, 8192, 4096, 2048.";
-    QTest::newRow("the window becomes active")
-        << int(Activation) << kPairInRowOne << 36 << "Счёт: 36.";
-    QTest::newRow("the window becomes active after the game ended")
-        << int(ActivationAfterEnd) << kDistinct << 980 << "Игра окончена. Счёт: 980.";
-}
-
-void TestReader::toldAfterEachEvent() {
-    QFETCH(int, action);
-    QFETCH(Cells, board);
-    QFETCH(int, score);
-    QFETCH(QString, told);
-
-    frmMain w;
-    Ears ears;
-    QVERIFY(startListened(w, ears));
-    w.mnuOnly2->setChecked(true);
-    setBoard(w, board, score);
-    const quint64 toldBefore = w.Reader->told();
-    switch (action) {
-    case KeyLeft:
-        QTest::keyClick(&w, Qt::Key_Left);
-        break;
-    case KeyAfterEnd:
-        w.GameOver = 1;
-        QTest::keyClick(&w, Qt::Key_Left);
-        break;
-    case Tick:
-        w.mnuAuto1_Click();
-        w.tmrAuto_Timer();
-        break;
-    case NewGame:
-        w.Rnd.seedRaw(1);
-        QTest::keyClick(&w, Qt::Key_F2);
-        break;
-    case Victory:
-        w.mnuWin->trigger();
-        break;
-    case ActivationAfterEnd:
-        w.GameOver = 1;
-        [[fallthrough]];
-    case Activation: {
-        QEvent activation(QEvent::ActivationChange);
-        QCoreApplication::sendEvent(&w, &activation);
-        break;
+    void toldAfterEachEvent_data() {
+        addColumns<int, Cells, int, QString>("action", "board", "score", "told");
+        QTest::newRow("a move that scores")
+            << int(KeyLeft) << kPairInRowOne << 100 << "Счёт: 104 +4. Новая 2: ряд 1, столбец 4.";
+        QTest::newRow("a move without points")
+            << int(KeyLeft) << kGapInRowOne << 100 << "Счёт: 100. Новая 2: ряд 1, столбец 4.";
+        QTest::newRow("an arrow that moves nothing")
+            << int(KeyLeft) << kDistinct << 40 << "Нет хода.";
+        QTest::newRow("an arrow after the game is over")
+            << int(KeyAfterEnd) << kDistinct << 300 << "Игра окончена. Счёт: 300.";
+        QTest::newRow("the tick that ends the game")
+            << int(Tick) << kDistinct << 120 << "Игра окончена. Счёт: 120.";
+        // Seed 1 puts the new game's tiles in row 2, column 3 and in row 4, column 4.
+        QTest::newRow("a new game")
+            << int(NewGame) << kDistinct << 500
+            << "Новая игра. Счёт: 0. Ряд 1: пусто. Ряд 2: пусто, пусто, 2, пусто. Ряд 3: пусто. "
+               "Ряд 4: пусто, пусто, пусто, 2.";
+        QTest::newRow("the victory preview")
+            << int(Victory) << kDistinct << 500
+            << "Подсмотреть победу. Счёт: 0. Ряд 1: пусто, 2, 4, 4. Ряд 2: 64, 32, 16, 8. "
+               "Ряд 3: 128, 256, 512, 1024. Ряд 4: 16384, 8192, 4096, 2048.";
+        QTest::newRow("the window becomes active")
+            << int(Activation) << kPairInRowOne << 36 << "Счёт: 36.";
+        QTest::newRow("the window becomes active after the game ended")
+            << int(ActivationAfterEnd) << kDistinct << 980 << "Игра окончена. Счёт: 980.";
     }
-    }
-    QCOMPARE(ears.last(), told);
-    QCOMPARE(w.Reader->told(), toldBefore + 1); // one text an event, however many steps it ran
-    QCOMPARE(ears.misnamed(w), QString());
-    // Else Qt would tell a reader of every new caption, a hundred a second in fast play.
-    QVERIFY(!w.lblNum[0]->accessibleName().isEmpty() && !w.lblScore->accessibleName().isEmpty());
-    checkSource(w, ears);
-}
 
-// After every kind of event, in the window, in the background or in an open menu, every label
-// reads as what it shows, and a client that keeps the names was told them. The board is put on
-// once the window is where the row wants it. Steps: a key sent as the window system sends it,
-// "@" and an item's caption for a command chosen as a reader's "Press" chooses it (with no key,
-// even in a window never shown), "tick" for the timer's tick.
-enum Shown { Never, Active, Background };
+    void toldAfterEachEvent() {
+        QFETCH(int, action);
+        QFETCH(Cells, board);
+        QFETCH(int, score);
+        QFETCH(QString, told);
 
-void TestReader::namesAreTheScreen_data() {
-    QTest::addColumn<int>("window");
-    QTest::addColumn<bool>("menu"); // a menu open at the end
-    QTest::addColumn<Cells>("board");
-    QTest::addColumn<QStringList>("steps");
-    const Cells pair = kPairInRowOne;
-    const QString fast = QStringLiteral("@Скорость - Очень быстро");
-    const QString corner = QStringLiteral("@Авто. В угол");
-    QTest::newRow("start-up, never shown") << int(Never) << false << Cells{} << QStringList{};
-    QTest::newRow("an arrow that moves, in the background")
-        << int(Background) << false << pair << QStringList{"Left"};
-    QTest::newRow("an arrow that moves nothing, in the background")
-        << int(Background) << false << kDistinct << QStringList{"Up"};
-    QTest::newRow("a key that only redraws")
-        << int(Active) << false << pair << QStringList{"Left", "F9"};
-    QTest::newRow("Home after a move, in the background")
-        << int(Background) << false << pair << QStringList{"Left", "Home"};
-    QTest::newRow("F2 in an open menu") << int(Active) << true << pair << QStringList{"F10", "F2"};
-    QTest::newRow("Esc in a menu after a tick")
-        << int(Active) << false << pair << QStringList{corner, "F10", "tick", "Esc"};
-    for (const char* item :
-         {"Новая", "Появляется только 2", "Появляется только 4", "Авто. Во все стороны",
-          "Авто. В три стороны", "Авто. В угол", "Скорость - Очень быстро", "Скорость - Быстро",
-          "Скорость - Средне", "Скорость - Медленно", "Подсмотреть победу"}) {
-        QTest::addRow("%s, never shown", item)
-            << int(Never) << false << pair << QStringList{QString("@") + item};
-    }
-    QTest::newRow("an arrow after the preview, in the background")
-        << int(Background) << false << pair << QStringList{"@Подсмотреть победу", "Down"};
-    QTest::newRow("auto-play switched off, in the background")
-        << int(Background) << false << pair << QStringList{fast, corner, "tick", "tick", corner};
-    QTest::newRow("the end of a game, a menu open")
-        << int(Active) << true << kDistinct << QStringList{fast, corner, "F10", "tick"};
-    QTest::newRow("a tick at 700 ms, a menu open")
-        << int(Active) << true << pair << QStringList{corner, "F10", "tick"};
-    QTest::newRow("a tick at 2000 ms, never shown")
-        << int(Never) << false << pair << QStringList{"@Скорость - Медленно", corner, "tick"};
-}
-
-void TestReader::namesAreTheScreen() {
-    QFETCH(int, window);
-    QFETCH(bool, menu);
-    QFETCH(Cells, board);
-    QFETCH(QStringList, steps);
-    frmMain w;
-    Ears ears;
-    std::int64_t now = 0;
-    w.Link.Clock = [&now] { return now; };
-    listen(w, ears);
-    QVERIFY(start(w, 3));
-    QWidget elsewhere; // the window the player is in, for a game in the background
-    QVERIFY(window == Never || korvex::test::showActive(w));
-    if (window == Background) {
-        elsewhere.show();
-        elsewhere.activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(&elsewhere));
-    }
-    if (board != Cells{}) {
-        setBoard(w, board, 100);
-    }
-    const QList<QAction*> items = korvex::test::allItems(w);
-    for (const QString& step : steps) {
-        if (step == QLatin1String("tick")) {
-            now += w.tmrAuto.interval();
-            w.tmrAuto_Timer();
-        } else if (step.startsWith(u'@')) {
-            const auto item = std::find_if(items.begin(), items.end(),
-                                           [&](QAction* a) { return u'@' + a->text() == step; });
-            QVERIFY2(item != items.end(), qPrintable(step));
-            (*item)->trigger();
-        } else {
-            QTest::keyClick(w.windowHandle(), QKeySequence(step)[0].key());
-        }
-    }
-    QCOMPARE(std::pair(QApplication::activePopupWidget() != nullptr, ears.misnamed(w)),
-             std::pair(menu, QString()));
-}
-
-// In auto-play, at most one text a second, the first tick a second after the last text; the
-// end of the game is told at once, with the final score. Below 700 ms a move, between texts the
-// reader hears nothing of the board, not even its captions, and the names a client keeps are
-// never more than a second behind the screen; from 700 ms on, they follow every move. At the
-// end they are what it shows, in the background as well.
-void TestReader::fastAutoPlayKeepsQuiet_data() {
-    QTest::addColumn<int>("speed");
-    QTest::addColumn<bool>("active");
-    QTest::newRow("10 ms") << 10 << true;
-    QTest::newRow("10 ms, in the background") << 10 << false;
-    QTest::newRow("200 ms") << 200 << true;
-    QTest::newRow("700 ms") << 700 << true;
-}
-
-void TestReader::fastAutoPlayKeepsQuiet() {
-    QFETCH(int, speed);
-    QFETCH(bool, active);
-    frmMain w;
-    std::int64_t now = 0;
-    w.Link.Clock = [&now] { return now; };
-    Ears ears;
-    QVERIFY(active ? startListened(w, ears, 7) : start(w, 7));
-    listen(w, ears);
-    w.TellNames(); // in the background, the names as the first client to ask finds them
-    korvex::test::speedItem(w, speed)->trigger();
-    w.mnuAuto3->trigger();
-
-    const QRegularExpression move(
-        QStringLiteral("^Счёт: \\d+( \\+\\d+)?\\. Новая [24]: ряд [1-4], столбец [1-4]\\.$"));
-    QList<std::int64_t> toldAt;
-    QString last;
-    // What the screen showed as long ago as the names may trail, and since when.
-    const std::int64_t lag = speed >= 700 ? 0 : 1000;
-    QList<QPair<std::int64_t, QStringList>> screens;
-    const auto look = [&] {
-        screens << qMakePair(now, screenOf(w));
-        while (screens.size() > 1 && screens[1].first <= now - lag) {
-            screens.removeFirst();
-        }
-    };
-    look();
-    while (w.GameOver == 0 && now < 3600 * 1000) {
-        const int renamed = ears.renamed;
-        const quint64 toldBefore = active ? w.Reader->told() : 0;
-        now += speed;
-        w.tmrAuto_Timer();
-        last = ears.last();
-        look();
-        QVERIFY2(std::any_of(screens.begin(), screens.end(),
-                             [&](const auto& seen) { return seen.second == ears.keptOf(w); }),
-                 "the names kept trail the screen");
-        if (!active) {
-            continue;
-        }
-        QVERIFY(w.Reader->told() - toldBefore <= 1);
-        if (w.Reader->told() == toldBefore) {
-            QVERIFY(ears.renamed == renamed || lag == 0);
-            continue;
-        }
-        toldAt << now;
-#if QT_VERSION < QT_VERSION_CHECK(6, 8, 0)
-        // Orca reads no second focus of one object: every text comes from one never heard.
-        QCOMPARE(ears.from.count(ears.from.last()), 1);
-#endif
-        if (w.GameOver == 0) {
-            QVERIFY2(move.match(last).hasMatch(), qPrintable(last));
-        }
-    }
-    QCOMPARE(std::pair(w.GameOver, ears.misnamed(w)), std::pair(1, QString()));
-    if (!active) {
-        QVERIFY(w.Reader == nullptr);
-        return;
-    }
-    QCOMPARE(last, QStringLiteral("Игра окончена. Счёт: %1.").arg(w.Score));
-    checkSource(w, ears);
-    QCOMPARE(toldAt.last(), now); // the end, on the tick that ended the game
-    // Counted from the score told when the window came up, at 0.
-    QVERIFY(toldAt.size() >= 3);
-    for (int i = 0; i + 1 < toldAt.size(); ++i) {
-        const std::int64_t due = (i > 0 ? toldAt[i - 1] : 0) + 1000;
-        QCOMPARE(toldAt[i], (due + speed - 1) / speed * speed);
-    }
-}
-
-// Without assistive technology nothing is told, no announcer is made and no object added; with
-// one, a window in the background tells the names, never a text.
-void TestReader::nothingWithoutAListeningReader() {
-    QVERIFY(!QAccessible::isActive()); // the offscreen platform has no accessibility
-    for (const bool readerButInactiveWindow : {false, true}) {
         frmMain w;
         Ears ears;
-        w.Link.Deliver = [&ears](QAccessibleEvent* event) { ears.hear(event); };
-        QVERIFY(start(w));
-        if (readerButInactiveWindow) {
-            w.Link.Active = [] { return true; };
-        } else {
-            QVERIFY(korvex::test::showActive(w));
+        QVERIFY(startListened(w, ears));
+        w.mnuOnly2->setChecked(true);
+        setBoard(w, board, score);
+        const quint64 toldBefore = w.Reader->told();
+        switch (action) {
+        case KeyAfterEnd:
+            w.GameOver = 1;
+            [[fallthrough]];
+        case KeyLeft:
+            QTest::keyClick(&w, Qt::Key_Left);
+            break;
+        case Tick:
+            w.mnuAuto1_Click();
+            w.tmrAuto_Timer();
+            break;
+        case NewGame:
+            w.Rnd.seedRaw(1);
+            QTest::keyClick(&w, Qt::Key_F2);
+            break;
+        case Victory:
+            w.mnuWin->trigger();
+            break;
+        case ActivationAfterEnd:
+            w.GameOver = 1;
+            [[fallthrough]];
+        case Activation: {
+            QEvent activation(QEvent::ActivationChange);
+            QCoreApplication::sendEvent(&w, &activation);
+            break;
         }
-        const QObjectList children = w.centralWidget()->children();
-        setBoard(w, kPairInRowOne, 10);
-        QTest::keyClick(&w, Qt::Key_Left);
-        w.mnuAuto1_Click();
-        w.tmrAuto_Timer();
-        w.mnuAuto1_Click();
-        w.mnuNewGame_Click();
-        w.mnuWin_Click();
-        QEvent activation(QEvent::ActivationChange);
-        QCoreApplication::sendEvent(&w, &activation);
-        QCoreApplication::sendPostedEvents();
-        QVERIFY(w.Reader == nullptr);
-        QCOMPARE(w.centralWidget()->children(), children);
-        QCOMPARE(std::tuple(ears.texts, ears.from.size()), std::tuple(QStringList(), 0));
-        QCOMPARE(ears.renamed > 0, readerButInactiveWindow);
+        }
+        QCOMPARE(ears.last(), told);
+        QCOMPARE(w.Reader->told(), toldBefore + 1); // one text an event, however many steps it ran
+        QCOMPARE(ears.misnamed(w), QString());
+        // Else Qt would tell a reader of every new caption, a hundred a second in fast play.
+        QVERIFY(!w.lblNum[0]->accessibleName().isEmpty() &&
+                !w.lblScore->accessibleName().isEmpty());
+        checkSource(w, ears);
     }
-}
+
+    // After every kind of event, in the window, in the background or in an open menu, every label
+    // reads as what it shows, and a client that keeps the names was told them. The board is put on
+    // once the window is where the row wants it. Steps: a key sent as the window system sends it,
+    // "@" and an item's caption for a command chosen as a reader's "Press" chooses it (with no key,
+    // even in a window never shown), "tick" for the timer's tick.
+    void namesAreTheScreen_data() {
+        // menu: a menu open at the end
+        addColumns<int, bool, Cells, QStringList>("window", "menu", "board", "steps");
+        const Cells pair = kPairInRowOne;
+        const QString fast = QStringLiteral("@Скорость - Очень быстро");
+        const QString corner = QStringLiteral("@Авто. В угол");
+        QTest::newRow("start-up, never shown") << int(Never) << false << Cells{} << QStringList{};
+        QTest::newRow("an arrow that moves, in the background")
+            << int(Background) << false << pair << QStringList{"Left"};
+        QTest::newRow("an arrow that moves nothing, in the background")
+            << int(Background) << false << kDistinct << QStringList{"Up"};
+        QTest::newRow("a key that only redraws")
+            << int(Active) << false << pair << QStringList{"Left", "F9"};
+        QTest::newRow("Home after a move, in the background")
+            << int(Background) << false << pair << QStringList{"Left", "Home"};
+        QTest::newRow("F2 in an open menu")
+            << int(Active) << true << pair << QStringList{"F10", "F2"};
+        QTest::newRow("Esc in a menu after a tick")
+            << int(Active) << false << pair << QStringList{corner, "F10", "tick", "Esc"};
+        for (const char* item :
+             {"Новая", "Появляется только 2", "Появляется только 4", "Авто. Во все стороны",
+              "Авто. В три стороны", "Авто. В угол", "Скорость - Очень быстро", "Скорость - Быстро",
+              "Скорость - Средне", "Скорость - Медленно", "Подсмотреть победу"}) {
+            QTest::addRow("%s, never shown", item)
+                << int(Never) << false << pair << QStringList{QString("@") + item};
+        }
+        QTest::newRow("an arrow after the preview, in the background")
+            << int(Background) << false << pair << QStringList{"@Подсмотреть победу", "Down"};
+        QTest::newRow("auto-play switched off, in the background")
+            << int(Background) << false << pair
+            << QStringList{fast, corner, "tick", "tick", corner};
+        QTest::newRow("the end of a game, a menu open")
+            << int(Active) << true << kDistinct << QStringList{fast, corner, "F10", "tick"};
+        QTest::newRow("a tick at 700 ms, a menu open")
+            << int(Active) << true << pair << QStringList{corner, "F10", "tick"};
+        QTest::newRow("a tick at 2000 ms, never shown")
+            << int(Never) << false << pair << QStringList{"@Скорость - Медленно", corner, "tick"};
+    }
+
+    void namesAreTheScreen() {
+        QFETCH(int, window);
+        QFETCH(bool, menu);
+        QFETCH(Cells, board);
+        QFETCH(QStringList, steps);
+        frmMain w;
+        Ears ears;
+        std::int64_t now = 0;
+        w.Link.Clock = [&now] { return now; };
+        listen(w, ears);
+        QVERIFY(start(w, 3));
+        QWidget elsewhere; // the window the player is in, for a game in the background
+        QVERIFY(window == Never || showActive(w));
+        if (window == Background) {
+            elsewhere.show();
+            elsewhere.activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(&elsewhere));
+        }
+        if (board != Cells{}) {
+            setBoard(w, board, 100);
+        }
+        const QList<QAction*> items = allItems(w);
+        for (const QString& step : steps) {
+            if (step == QLatin1String("tick")) {
+                now += w.tmrAuto.interval();
+                w.tmrAuto_Timer();
+            } else if (step.startsWith(u'@')) {
+                const auto item = std::find_if(items.begin(), items.end(), [&](QAction* a) {
+                    return u'@' + a->text() == step;
+                });
+                QVERIFY2(item != items.end(), qPrintable(step));
+                (*item)->trigger();
+            } else {
+                QTest::keyClick(w.windowHandle(), QKeySequence(step)[0].key());
+            }
+        }
+        QCOMPARE(std::pair(QApplication::activePopupWidget() != nullptr, ears.misnamed(w)),
+                 std::pair(menu, QString()));
+    }
+
+    // In auto-play, at most one text a second, the first tick a second after the last text; the
+    // end of the game is told at once, with the final score. Below 700 ms a move, between texts the
+    // reader hears nothing of the board, not even its captions, and the names a client keeps are
+    // never more than a second behind the screen; from 700 ms on, they follow every move. At the
+    // end they are what it shows, in the background as well.
+    void fastAutoPlayKeepsQuiet_data() {
+        addColumns<int, bool>("speed", "active");
+        QTest::newRow("10 ms") << 10 << true;
+        QTest::newRow("10 ms, in the background") << 10 << false;
+        QTest::newRow("200 ms") << 200 << true;
+        QTest::newRow("700 ms") << 700 << true;
+    }
+
+    void fastAutoPlayKeepsQuiet() {
+        QFETCH(int, speed);
+        QFETCH(bool, active);
+        frmMain w;
+        std::int64_t now = 0;
+        w.Link.Clock = [&now] { return now; };
+        Ears ears;
+        QVERIFY(active ? startListened(w, ears, 7) : start(w, 7));
+        listen(w, ears);
+        w.TellNames(); // in the background, the names as the first client to ask finds them
+        speedItem(w, speed)->trigger();
+        w.mnuAuto3->trigger();
+
+        const QRegularExpression move(
+            QStringLiteral("^Счёт: \\d+( \\+\\d+)?\\. Новая [24]: ряд [1-4], столбец [1-4]\\.$"));
+        QList<std::int64_t> toldAt;
+        QString last;
+        // What the screen showed as long ago as the names may trail, and since when.
+        const std::int64_t lag = speed >= 700 ? 0 : 1000;
+        QList<QPair<std::int64_t, QStringList>> screens;
+        const auto look = [&] {
+            screens << qMakePair(now, screenOf(w));
+            while (screens.size() > 1 && screens[1].first <= now - lag) {
+                screens.removeFirst();
+            }
+        };
+        look();
+        while (w.GameOver == 0 && now < 3600 * 1000) {
+            const int renamed = ears.renamed;
+            const quint64 toldBefore = active ? w.Reader->told() : 0;
+            now += speed;
+            w.tmrAuto_Timer();
+            last = ears.last();
+            look();
+            QVERIFY2(std::any_of(screens.begin(), screens.end(),
+                                 [&](const auto& seen) { return seen.second == ears.keptOf(w); }),
+                     "the names kept trail the screen");
+            if (!active) {
+                continue;
+            }
+            QVERIFY(w.Reader->told() - toldBefore <= 1);
+            if (w.Reader->told() == toldBefore) {
+                QVERIFY(ears.renamed == renamed || lag == 0);
+                continue;
+            }
+            toldAt << now;
+#if QT_VERSION < QT_VERSION_CHECK(6, 8, 0)
+            // Orca reads no second focus of one object: every text comes from one never heard.
+            QCOMPARE(ears.from.count(ears.from.last()), 1);
+#endif
+            if (w.GameOver == 0) {
+                QVERIFY2(move.match(last).hasMatch(), qPrintable(last));
+            }
+        }
+        QCOMPARE(std::pair(w.GameOver, ears.misnamed(w)), std::pair(1, QString()));
+        if (!active) {
+            QVERIFY(w.Reader == nullptr);
+            return;
+        }
+        QCOMPARE(last, QStringLiteral("Игра окончена. Счёт: %1.").arg(w.Score));
+        checkSource(w, ears);
+        QCOMPARE(toldAt.last(), now); // the end, on the tick that ended the game
+        // Counted from the score told when the window came up, at 0.
+        QVERIFY(toldAt.size() >= 3);
+        for (int i = 0; i + 1 < toldAt.size(); ++i) {
+            const std::int64_t due = (i > 0 ? toldAt[i - 1] : 0) + 1000;
+            QCOMPARE(toldAt[i], (due + speed - 1) / speed * speed);
+        }
+    }
+
+    // Without assistive technology nothing is told, no announcer is made and no object added; with
+    // one, a window in the background tells the names, never a text.
+    void nothingWithoutAListeningReader() {
+        QVERIFY(!QAccessible::isActive()); // the offscreen platform has no accessibility
+        for (const bool readerButInactiveWindow : {false, true}) {
+            frmMain w;
+            Ears ears;
+            w.Link.Deliver = [&ears](QAccessibleEvent* event) { ears.hear(event); };
+            QVERIFY(start(w));
+            if (readerButInactiveWindow) {
+                w.Link.Active = [] { return true; };
+            } else {
+                QVERIFY(showActive(w));
+            }
+            const QObjectList children = w.centralWidget()->children();
+            setBoard(w, kPairInRowOne, 10);
+            QTest::keyClick(&w, Qt::Key_Left);
+            w.mnuAuto1_Click();
+            w.tmrAuto_Timer();
+            w.mnuAuto1_Click();
+            w.mnuNewGame_Click();
+            w.mnuWin_Click();
+            QEvent activation(QEvent::ActivationChange);
+            QCoreApplication::sendEvent(&w, &activation);
+            QCoreApplication::sendPostedEvents();
+            QVERIFY(w.Reader == nullptr);
+            QCOMPARE(w.centralWidget()->children(), children);
+            QCOMPARE(std::tuple(ears.texts, ears.from.size()), std::tuple(QStringList(), 0));
+            QCOMPARE(ears.renamed > 0, readerButInactiveWindow);
+        }
+    }
+};
 
 QTEST_MAIN(TestReader)
 #include "test_reader.moc"

@@ -51,8 +51,7 @@ private slots:
     // Storage indices of the four lines of each direction, position 1 (the destination edge)
     // first: the program's table and the reference's, both against the rules' own.
     void lineTables_data() {
-        QTest::addColumn<int>("direction");
-        QTest::addColumn<korvex::LineTable>("expected");
+        addColumns<int, korvex::LineTable>("direction", "expected");
         QTest::newRow("up: columns, top first")
             << U
             << korvex::LineTable{{{0, 4, 8, 12}, {1, 5, 9, 13}, {2, 6, 10, 14}, {3, 7, 11, 15}}};
@@ -81,10 +80,8 @@ private slots:
     // that direction, alone on the board and with all four lines filled: step by step, as a
     // whole move, as a preview, and by the reference. One more line has a gap to close first.
     void workedLines_data() {
-        QTest::addColumn<int>("direction");
-        QTest::addColumn<int>("which"); // -1: the line fills all four lines of the direction
-        QTest::addColumn<WorkedLine>("line");
-
+        // which: -1 when the line fills all four lines of the direction
+        addColumns<int, int, WorkedLine>("direction", "which", "line");
         std::vector<WorkedLine> lines(std::begin(kWorkedLines), std::end(kWorkedLines));
         lines.push_back({"0 2 0 2", {0, 2, 0, 2}, {4, 0, 0, 0}, {4, 0, 0, 0}, 4});
         for (int d = 0; d < 4; ++d) {
@@ -129,18 +126,15 @@ private slots:
         game.Board = start;
         QCOMPARE(game.MoveIsLegal(direction), after != start);
         game.MoveTiles(direction);
-        QCOMPARE(game.Board, after);
-        QCOMPARE(game.MoveGain, total);
+        QCOMPARE(std::pair(game.Board, game.MoveGain), std::pair(after, total));
 
         // The reference the other tests trust must know the same lines.
         const Moved reference = move(start, direction);
-        QCOMPARE(reference.cells, after);
-        QCOMPARE(reference.points, total);
+        QCOMPARE(std::pair(reference.cells, reference.points), std::pair(after, total));
     }
 
     void slideKeepsOrderAndPacks_data() {
-        QTest::addColumn<Line>("before");
-        QTest::addColumn<Line>("after");
+        addColumns<Line, Line>("before", "after");
         QTest::newRow("0 2 0 4") << Line{0, 2, 0, 4} << Line{2, 4, 0, 0};
         QTest::newRow("8 0 0 2") << Line{8, 0, 0, 2} << Line{8, 2, 0, 0};
         QTest::newRow("0 0 0 2") << Line{0, 0, 0, 2} << Line{2, 0, 0, 0};
@@ -167,9 +161,8 @@ private slots:
     // The eight values of real boards: can-slide, which ignores equal neighbours, and the
     // previews, which alone make a move on a full board legal.
     void evaluationOfBoards_data() {
-        QTest::addColumn<Cells>("board");
-        QTest::addColumn<QList<int>>("canSlide"); // up, right, down, left
-        QTest::addColumn<QList<int>>("preview");
+        // by direction: up, right, down, left
+        addColumns<Cells, QList<int>, QList<int>>("board", "canSlide", "preview");
         const QList<int> zeros{0, 0, 0, 0};
         QTest::newRow("full board of equal tiles") << board("2 2 2 2 / 2 2 2 2 / 2 2 2 2 / 2 2 2 2")
                                                    << zeros << QList<int>{32, 32, 32, 32};

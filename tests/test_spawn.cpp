@@ -36,8 +36,7 @@ private slots:
     // league shares places the same tile. A full board ends the game instead, whatever the
     // option, without a draw, and the helper reports that it placed nothing.
     void spawnFollowsTheDraws_data() {
-        QTest::addColumn<Cells>("board");
-        QTest::addColumn<TileRule>("rule");
+        addColumns<Cells, TileRule>("board", "rule");
         const std::pair<const char*, TileRule> rules[] = {{"random value", TileRule::Random},
                                                           {"only 2", TileRule::Only2},
                                                           {"only 4", TileRule::Only4}};
@@ -86,17 +85,15 @@ private slots:
             w.GameOver = 0;
             w.ClearSpawnMarks();
             w.SpawnTile();
-            QCOMPARE(w.Board, expected);
-            QCOMPARE(std::pair(marks(w), w.GameOver),
-                     std::pair(full ? QList<int>{} : QList<int>{target}, full ? 1 : 0));
+            QCOMPARE(std::tuple(w.Board, marks(w), w.GameOver),
+                     std::tuple(expected, full ? QList<int>{} : QList<int>{target}, full ? 1 : 0));
             const float afterSpawn = twin.next();
             QCOMPARE(w.Rnd.next(), afterSpawn); // exactly the draws the rule takes
 
             Cells cells = board;
             const korvex::Spawned spawned = korvex::spawnTile(cells, league, rule);
             QCOMPARE(std::pair(spawned.index, spawned.value), std::pair(target, value));
-            QCOMPARE(cells, expected);
-            QCOMPARE(league.next(), afterSpawn);
+            QCOMPARE(std::pair(cells, league.next()), std::pair(expected, afterSpawn));
             landed << target;
             fours += value == 4 ? 1 : 0;
         }
@@ -110,8 +107,7 @@ private slots:
     // The k-th empty cell in storage order, k = floor(r * n) + 1: with only cells 5 and 14
     // empty, the lower half of the draws picks 5 and the upper half 14.
     void spawnTargetIsTheKthEmptyCell_data() {
-        QTest::addColumn<float>("r");
-        QTest::addColumn<int>("target");
+        addColumns<float, int>("r", "target");
         QTest::newRow("r 0, k 1") << 0.0f << 5;
         QTest::newRow("r 0.25, k 1") << 0.25f << 5;
         QTest::newRow("r just below 0.5, k 1") << std::nextafter(0.5f, 0.0f) << 5;
@@ -177,10 +173,7 @@ private slots:
     // The option marks through click sequences, by a real click (QAction::trigger) and by the
     // handlers themselves. At most one is ever checked; a second click returns to chance.
     void optionMarks_data() {
-        QTest::addColumn<QString>("clicks");
-        QTest::addColumn<bool>("viaAction");
-        QTest::addColumn<bool>("only2");
-        QTest::addColumn<bool>("only4");
+        addColumns<QString, bool, bool, bool>("clicks", "viaAction", "only2", "only4");
         struct Row {
             const char* clicks;
             bool only2;
@@ -217,8 +210,8 @@ private slots:
             }
             QVERIFY(!(w.mnuOnly2->isChecked() && w.mnuOnly4->isChecked()));
         }
-        QCOMPARE(w.mnuOnly2->isChecked(), only2);
-        QCOMPARE(w.mnuOnly4->isChecked(), only4);
+        QCOMPARE(std::pair(w.mnuOnly2->isChecked(), w.mnuOnly4->isChecked()),
+                 std::pair(only2, only4));
         QCOMPARE(w.Board, board); // an option never touches the tiles on the board
     }
 
@@ -241,8 +234,8 @@ private slots:
             for (const std::int32_t v : w.Board) {
                 QVERIFY(v == 0 || v == forced);
             }
-            QCOMPARE(w.mnuOnly4->isChecked(), only4);
-            QCOMPARE(w.mnuOnly2->isChecked(), !only4);
+            QCOMPARE(std::pair(w.mnuOnly4->isChecked(), w.mnuOnly2->isChecked()),
+                     std::pair(only4, !only4));
         }
     }
 
@@ -256,19 +249,16 @@ private slots:
         for (const Label* fon : w.lblFon) {
             before.push_back(fon->Writes());
         }
-        w.ClearSpawnMarks();
-        for (int i = 0; i < 16; ++i) {
-            QCOMPARE(w.lblFon[i]->BorderStyle(), 0);
-            QCOMPARE(w.lblFon[i]->Writes(), before[i] + (i == 3 || i == 9));
+        // A second call, without marks, writes nothing at all.
+        for (int call = 0; call < 2; ++call) {
+            w.ClearSpawnMarks();
+            for (int i = 0; i < 16; ++i) {
+                QCOMPARE(std::pair(w.lblFon[i]->BorderStyle(), w.lblFon[i]->Writes()),
+                         std::pair(0, before[i] + (i == 3 || i == 9)));
+            }
         }
-        QCOMPARE(rgb24(w.lblFon[9]->BackColor()), rgb(247, 93, 57));
-        QCOMPARE(w.lblFon[9]->frameShape(), QFrame::NoFrame);
-
-        // Without marks it writes nothing at all.
-        w.ClearSpawnMarks();
-        for (int i = 0; i < 16; ++i) {
-            QCOMPARE(w.lblFon[i]->Writes(), before[i] + (i == 3 || i == 9));
-        }
+        QCOMPARE(std::pair(rgb24(w.lblFon[9]->BackColor()), w.lblFon[9]->frameShape()),
+                 std::pair(rgb(247, 93, 57), QFrame::NoFrame));
     }
 };
 

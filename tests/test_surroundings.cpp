@@ -7,7 +7,6 @@
 #include "app/singleinstance.h"
 #include "windowtest.h"
 
-#include <QCoreApplication>
 #include <QDebug>
 #include <QFontDatabase>
 #include <QFontInfo>
@@ -108,8 +107,7 @@ private slots:
     // no one else can write to. Every other one sends the lock to a private fallback, with one
     // line on standard error naming it.
     void runtimeDirectoryChoice_data() {
-        QTest::addColumn<QString>("situation");
-        QTest::addColumn<bool>("usesRuntime");
+        addColumns<QString, bool>("situation", "usesRuntime");
         for (const char* situation :
              {"private", "readable by others", "unset", "empty", "missing", "relative", "a file",
               "world-writable", "sticky world-writable", "group-writable",
@@ -135,8 +133,7 @@ private slots:
         QByteArray err;
         const QString dir = lockDirectory(&err);
         if (usesRuntime) {
-            QCOMPARE(dir, Where->Runtime);
-            QCOMPARE(err, QByteArray());
+            QCOMPARE(std::pair(dir, err), std::pair(Where->Runtime, QByteArray()));
             return;
         }
         QCOMPARE(dir, fallback());
@@ -273,9 +270,8 @@ private slots:
     // fonts-dejavu-core's DejaVu Sans, much wider than Carlito. Each row runs in a fresh copy
     // of this test, since fonts and scale are read when the application starts.
     void boardLayoutAndNumbers_data() {
-        QTest::addColumn<int>("scale");
-        QTest::addColumn<QString>("face"); // the only family the fonts hold; empty: as installed
-        QTest::addColumn<QStringList>("files");
+        // face: the only family the fonts hold; empty: as installed
+        addColumns<int, QString, QStringList>("scale", "face", "files");
         QTest::newRow("as installed") << 1 << QString() << QStringList();
         QTest::newRow("double scale") << 2 << QString() << QStringList();
         QTest::newRow("without Carlito") << 1 << QStringLiteral("DejaVu Sans") << kDejaVuSansFiles;
@@ -299,10 +295,7 @@ private slots:
             env.insert(QStringLiteral("QT_SCALE_FACTOR"), QString::number(scale));
         }
         if (!files.isEmpty()) {
-            QString failure;
-            const QString conf = writeFontConfig(Where->Root.path(), files, &failure);
-            QVERIFY2(!conf.isEmpty(), qPrintable(failure));
-            env.insert(QStringLiteral("FONTCONFIG_FILE"), conf);
+            VERIFY_EMPTY(Where->useFonts(files));
         }
         const ToolRun child = runTool(
             QCoreApplication::applicationFilePath(),
@@ -374,17 +367,15 @@ private:
             QString where;
             QDebug(&where) << label->Caption() << "paints" << ink << "in" << device << "cell"
                            << cellLeft << "to" << cellRight << "unclipped" << free.size();
-            QVERIFY2(!ink.isEmpty(), qPrintable(where));
-            QVERIFY2(qAbs(ink.width() - free.width()) <= 1 &&
+            QVERIFY2(!ink.isEmpty() && qAbs(ink.width() - free.width()) <= 1 &&
                          qAbs(ink.height() - free.height()) <= 1,
-                     qPrintable(where));
-            QVERIFY2(ink.left() > 0 && ink.right() < device.width() - 1 && ink.top() > 0 &&
-                         ink.bottom() < device.height() - 1,
                      qPrintable(where));
             const int spareLeft = ink.left() - cellLeft;
             const int spareRight = cellRight - ink.right();
-            QVERIFY2(spareLeft >= scale && spareRight >= scale, qPrintable(where));
-            QVERIFY2(qAbs(spareLeft - spareRight) <= 2 * scale, qPrintable(where));
+            QVERIFY2(ink.left() > 0 && ink.right() < device.width() - 1 && ink.top() > 0 &&
+                         ink.bottom() < device.height() - 1 && spareLeft >= scale &&
+                         spareRight >= scale && qAbs(spareLeft - spareRight) <= 2 * scale,
+                     qPrintable(where));
         }
     }
 };

@@ -5,24 +5,19 @@
 // under a real click, start-up and the new game, and what the first frames look like.
 #include "windowtest.h"
 
-#include <QAction>
 #include <QFontDatabase>
 #include <QFontInfo>
 #include <QFontMetrics>
-#include <QImage>
 #include <QMenu>
 #include <QMenuBar>
 #include <QSignalSpy>
-#include <QTest>
 
-#include <algorithm>
-#include <array>
 #include <cmath>
 #include <memory>
-#include <vector>
 
 using korvex::RandomSource;
 using namespace korvex::test;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -72,9 +67,7 @@ private slots:
     // Labels' places and sizes in pixels, from the layout table: cells 78 px apart from 6, 6;
     // a number label 6 px left of and 18 px below its cell's top.
     void labelGeometry_data() {
-        QTest::addColumn<QString>("label");
-        QTest::addColumn<int>("index");
-        QTest::addColumn<QRect>("rect");
+        addColumns<QString, int, QRect>("label", "index", "rect");
         QTest::newRow("lblFon(0)") << "lblFon" << 0 << QRect(6, 6, 73, 73);
         QTest::newRow("lblFon(5)") << "lblFon" << 5 << QRect(84, 84, 73, 73);
         QTest::newRow("lblFon(6)") << "lblFon" << 6 << QRect(162, 84, 73, 73);
@@ -95,8 +88,7 @@ private slots:
         const Label* l = label == QLatin1String("lblFon")   ? w.lblFon[index]
                          : label == QLatin1String("lblNum") ? w.lblNum[index]
                                                             : w.lblScore;
-        QCOMPARE(l->parentWidget(), w.centralWidget());
-        QCOMPARE(l->geometry(), rect);
+        QCOMPARE(std::pair(l->parentWidget(), l->geometry()), std::pair(w.centralWidget(), rect));
         QVERIFY(l->isVisibleTo(&w));
     }
 
@@ -127,9 +119,9 @@ private slots:
             QCOMPARE(num->alignment(), Qt::AlignHCenter | Qt::AlignTop);
         }
         QVERIFY(!w.lblScore->autoFillBackground());
-        QCOMPARE(rgb24(w.lblScore->BackColor()), kGrey);
-        QCOMPARE(rgb24(w.lblScore->ForeColor()), rgb(0, 0, 0));
-        QCOMPARE(rgb24(w.lblScore->palette().color(QPalette::WindowText).rgb()), rgb(0, 0, 0));
+        QCOMPARE(std::tuple(rgb24(w.lblScore->BackColor()), rgb24(w.lblScore->ForeColor()),
+                            rgb24(w.lblScore->palette().color(QPalette::WindowText).rgb())),
+                 std::tuple(kGrey, rgb(0, 0, 0), rgb(0, 0, 0)));
         QCOMPARE(
             std::tuple(w.lblScore->BorderStyle(), w.lblScore->Caption(), w.lblScore->wordWrap()),
             std::tuple(0, QStringLiteral("Счёт:"), false));
@@ -220,8 +212,7 @@ private slots:
         const quint64 writes = l->Writes();
 
         l->SetCaption(QStringLiteral("16384"));
-        QCOMPARE(l->Caption(), QStringLiteral("16384"));
-        QCOMPARE(l->text(), QStringLiteral("16384"));
+        QCOMPARE(std::pair(l->Caption(), l->text()), std::pair(u"16384"_s, u"16384"_s));
         l->SetCaption(QString());
         QCOMPARE(l->Caption(), QString());
 
@@ -251,8 +242,7 @@ private slots:
     // Every value of the colour table and some beyond it, in every cell; and one under the dark
     // palette a desktop's scheme may set, which must change nothing below the menu bar.
     void drawBoardColours_data() {
-        QTest::addColumn<int>("value");
-        QTest::addColumn<bool>("dark");
+        addColumns<int, bool>("value", "dark");
         for (const int v :
              {2, 4, 8, 16, 32, 64, 128, 256, 512, 1024, 2048, 4096, 8192, 16384, 32768, 1048576}) {
             QTest::addRow("%d", v) << v << false;
@@ -275,11 +265,10 @@ private slots:
         // Every cell, so each index reaches its own labels.
         w.Board.fill(value);
         w.DrawBoard();
-        for (int k = 0; k < 16; ++k) {
-            QCOMPARE(w.lblNum[k]->Caption(), text);
-            QCOMPARE(rgb24(w.lblFon[k]->BackColor()), back);
-            QCOMPARE(rgb24(w.lblNum[k]->ForeColor()), fore);
-            QCOMPARE(w.lblNum[k]->font(), font); // one font whatever the digits
+        for (int k = 0; k < 16; ++k) { // one font whatever the digits
+            QCOMPARE(std::tuple(w.lblNum[k]->Caption(), rgb24(w.lblFon[k]->BackColor()),
+                                rgb24(w.lblNum[k]->ForeColor()), w.lblNum[k]->font()),
+                     std::tuple(text, back, fore, font));
         }
 
         // And one cell alone, marked as a new tile: its colour, its number in its own colour and a
@@ -300,11 +289,11 @@ private slots:
         QCOMPARE(clientImage(one), image);
         // Only that cell takes the colours; the empty ones' number labels were not written.
         for (int k = 0; k < 16; ++k) {
-            QCOMPARE(one.lblNum[k]->Caption(), k == 9 ? text : QString());
-            QCOMPARE(rgb24(one.lblFon[k]->BackColor()), k == 9 ? back : kEmptyCell);
+            QCOMPARE(std::pair(one.lblNum[k]->Caption(), rgb24(one.lblFon[k]->BackColor())),
+                     std::pair(k == 9 ? text : QString(), k == 9 ? back : kEmptyCell));
             if (k != 9) {
-                QCOMPARE(rgb24(one.lblNum[k]->ForeColor()), rgb(0, 0, 0));
-                QCOMPARE(one.lblNum[k]->Writes(), numWrites);
+                QCOMPARE(std::pair(rgb24(one.lblNum[k]->ForeColor()), one.lblNum[k]->Writes()),
+                         std::pair(rgb(0, 0, 0), numWrites));
             }
         }
     }
@@ -312,10 +301,7 @@ private slots:
     // Read-compare-write: only the properties that differ are written. A cell that empties
     // shows "" on the empty colour and keeps the text colour of the tile that was there.
     void drawWritesOnlyWhatChanged_data() {
-        QTest::addColumn<int>("from");
-        QTest::addColumn<int>("to");
-        QTest::addColumn<int>("numWrites");
-        QTest::addColumn<int>("fonWrites");
+        addColumns<int, int, int, int>("from", "to", "numWrites", "fonWrites");
         QTest::newRow("2 to 4: text and background") << 2 << 4 << 1 << 1;
         QTest::newRow("4 to 8: all three") << 4 << 8 << 2 << 1;
         QTest::newRow("8 to 16: text and background") << 8 << 16 << 1 << 1;
@@ -340,21 +326,18 @@ private slots:
         const quint64 all = labelWrites(w, NumberLabels | BackgroundLabels);
         w.Board[10] = to;
         w.DrawBoard();
-        QCOMPARE(w.lblNum[10]->Writes() - num, quint64(numWrites));
-        QCOMPARE(w.lblFon[10]->Writes() - fon, quint64(fonWrites));
+        QCOMPARE(std::pair(w.lblNum[10]->Writes() - num, w.lblFon[10]->Writes() - fon),
+                 std::pair(quint64(numWrites), quint64(fonWrites)));
         // No other cell.
         QCOMPARE(labelWrites(w, NumberLabels | BackgroundLabels) - all,
                  quint64(numWrites + fonWrites));
-        QCOMPARE(w.lblNum[10]->Caption(), cellText(to));
-        QCOMPARE(rgb24(w.lblFon[10]->BackColor()), coloursOf(to).back);
-        QCOMPARE(rgb24(w.lblNum[10]->ForeColor()), coloursOf(to != 0 ? to : from).fore);
+        QCOMPARE(std::tuple(w.lblNum[10]->Caption(), rgb24(w.lblFon[10]->BackColor()),
+                            rgb24(w.lblNum[10]->ForeColor())),
+                 std::tuple(cellText(to), coloursOf(to).back, coloursOf(to != 0 ? to : from).fore));
     }
 
     void scoreLine_data() {
-        QTest::addColumn<int>("score");
-        QTest::addColumn<int>("gain");
-        QTest::addColumn<int>("scoreAfter");
-        QTest::addColumn<QString>("caption");
+        addColumns<int, int, int, QString>("score", "gain", "scoreAfter", "caption");
         QTest::newRow("0, 0") << 0 << 0 << 0 << QStringLiteral("Счёт: 0");
         QTest::newRow("120, 16") << 120 << 16 << 136 << QStringLiteral("Счёт: 136 +16");
         QTest::newRow("136, 0") << 136 << 0 << 136 << QStringLiteral("Счёт: 136");
@@ -372,18 +355,17 @@ private slots:
         w.Score = score;
         w.MoveGain = gain;
         w.DrawBoard();
-        QCOMPARE(w.Score, scoreAfter);
-        QCOMPARE(w.MoveGain, 0);
-        QCOMPARE(w.lblScore->Caption(), caption);
+        QCOMPARE(std::tuple(w.Score, w.MoveGain, w.lblScore->Caption()),
+                 std::tuple(scoreAfter, 0, caption));
 
         // A second redraw books nothing, drops the suffix and writes the score line alone.
         const quint64 cells = labelWrites(w, NumberLabels | BackgroundLabels);
         const quint64 scoreWrites = w.lblScore->Writes();
         w.DrawBoard();
-        QCOMPARE(w.Score, scoreAfter);
-        QCOMPARE(w.lblScore->Caption(), QStringLiteral("Счёт: ") + QString::number(scoreAfter));
-        QCOMPARE(labelWrites(w, NumberLabels | BackgroundLabels), cells);
-        QCOMPARE(w.lblScore->Writes(), scoreWrites + 1);
+        QCOMPARE(std::pair(w.Score, w.lblScore->Caption()),
+                 std::pair(scoreAfter, u"Счёт: "_s + QString::number(scoreAfter)));
+        QCOMPARE(std::pair(labelWrites(w, NumberLabels | BackgroundLabels), w.lblScore->Writes()),
+                 std::pair(cells, scoreWrites + 1));
     }
 
     // ---- Start-up and new game -----------------------------------------------------------
@@ -495,8 +477,8 @@ private slots:
                      std::tuple(QStringLiteral("Счёт:"), 0));
         }
         QVERIFY(!first->Unloaded());
-        QCOMPARE(first->Board, board);
-        QCOMPARE(first->lblScore->Caption(), QStringLiteral("Счёт: 0"));
+        QCOMPARE(std::pair(first->Board, first->lblScore->Caption()),
+                 std::pair(board, u"Счёт: 0"_s));
 
         // Once the first window is gone, the lock is free again.
         first.reset();

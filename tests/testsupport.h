@@ -176,6 +176,35 @@ struct Surroundings {
     }
     QString runtimeLock() const { return lockIn(Runtime); }
 
+    // Points FONTCONFIG_FILE at a configuration, written into Root, that knows only `files`,
+    // without the system's rules. Empty, or why it could not.
+    QString useFonts(const QStringList& files) {
+        const QString fonts = Root.filePath(QStringLiteral("fonts"));
+        if (!QDir().mkpath(fonts)) {
+            return QStringLiteral("cannot make ") + fonts;
+        }
+        for (const QString& file : files) {
+            if (!QFileInfo::exists(file)) {
+                return file + QStringLiteral(" is missing: run scripts/setup");
+            }
+            if (!QFile::link(file, fonts + QLatin1Char('/') + QFileInfo(file).fileName())) {
+                return QStringLiteral("cannot link ") + file;
+            }
+        }
+        QFile conf(Root.filePath(QStringLiteral("fonts.conf")));
+        if (!conf.open(QIODevice::WriteOnly)) {
+            return QStringLiteral("cannot write ") + conf.fileName();
+        }
+        conf.write(QStringLiteral("<?xml version=\"1.0\"?>\n"
+                                  "<!DOCTYPE fontconfig SYSTEM \"urn:fontconfig:fonts.dtd\">\n"
+                                  "<fontconfig>\n  <dir>%1</dir>\n  <cachedir>%2</cachedir>\n"
+                                  "</fontconfig>\n")
+                       .arg(fonts, Root.filePath(QStringLiteral("fc-cache")))
+                       .toUtf8());
+        Env.insert(QStringLiteral("FONTCONFIG_FILE"), conf.fileName());
+        return {};
+    }
+
     // Makes the runtime directory into one of makeRuntimeDir()'s situations and hands it over.
     bool makeRuntime(const QString& situation) {
         QString value;
@@ -227,38 +256,6 @@ inline const QStringList kDejaVuSansFiles{
 inline const QStringList kCarlitoFiles{
     QStringLiteral("/usr/share/fonts/truetype/crosextra/Carlito-Regular.ttf"),
     QStringLiteral("/usr/share/fonts/truetype/crosextra/Carlito-Bold.ttf")};
-
-// Writes into `dir` a font configuration that knows only `files`, without the system's rules,
-// and returns its path for FONTCONFIG_FILE; empty, with `failure` saying why, when it cannot.
-inline QString writeFontConfig(const QString& dir, const QStringList& files, QString* failure) {
-    const QString fonts = dir + QStringLiteral("/fonts");
-    if (!QDir().mkpath(fonts)) {
-        *failure = QStringLiteral("cannot make ") + fonts;
-        return {};
-    }
-    for (const QString& file : files) {
-        if (!QFileInfo::exists(file)) {
-            *failure = file + QStringLiteral(" is missing: run scripts/setup");
-            return {};
-        }
-        if (!QFile::link(file, fonts + QLatin1Char('/') + QFileInfo(file).fileName())) {
-            *failure = QStringLiteral("cannot link ") + file;
-            return {};
-        }
-    }
-    QFile conf(dir + QStringLiteral("/fonts.conf"));
-    if (!conf.open(QIODevice::WriteOnly)) {
-        *failure = QStringLiteral("cannot write ") + conf.fileName();
-        return {};
-    }
-    conf.write(QStringLiteral("<?xml version=\"1.0\"?>\n"
-                              "<!DOCTYPE fontconfig SYSTEM \"urn:fontconfig:fonts.dtd\">\n"
-                              "<fontconfig>\n  <dir>%1</dir>\n  <cachedir>%2</cachedir>\n"
-                              "</fontconfig>\n")
-                   .arg(fonts, dir + QStringLiteral("/fc-cache"))
-                   .toUtf8());
-    return conf.fileName();
-}
 
 struct ToolRun {
     bool ok = false; // ended normally with status 0
