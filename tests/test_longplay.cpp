@@ -43,17 +43,18 @@ std::int64_t residentBytes() {
 
 } // namespace
 
+using namespace korvex::test;
+
 class TestLongPlay : public QObject {
     Q_OBJECT
-    korvex::test::PrivateRuntimeDir Runtime; // before the first window
+    PrivateRuntimeDir Runtime; // before the first window
 private slots:
     void memoryStaysFlatOverLongPlay() {
-        const std::int64_t ticks =
-            korvex::test::runSize("KORVEX_LONGPLAY_TICKS", kQuickTicks, kSoakTicks);
+        const std::int64_t ticks = runSize("KORVEX_LONGPLAY_TICKS", kQuickTicks, kSoakTicks);
         const std::int64_t warmUp = std::min(kWarmUpTicks, ticks / 10);
 
         frmMain w;
-        QVERIFY(korvex::test::start(w, 1234567)); // the same games on every run
+        QVERIFY(start(w, 1234567)); // the same games on every run
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         // Ticks come only from this loop, never from the clock.
@@ -81,8 +82,8 @@ private slots:
             } else if (games % 5 == 4 && (w.mnuOnly2->isChecked() || w.mnuOnly4->isChecked())) {
                 (w.mnuOnly2->isChecked() ? w.mnuOnly2 : w.mnuOnly4)->trigger();
             }
-            korvex::test::speedItem(w, korvex::test::kSpeeds[games % 4])->trigger();
-            korvex::test::modeItem(w, static_cast<int>(games % 3) + 1)->trigger();
+            speedItem(w, kSpeeds[games % 4])->trigger();
+            modeItem(w, static_cast<int>(games % 3) + 1)->trigger();
             ++games;
         };
 
@@ -97,7 +98,7 @@ private slots:
             w.tmrAuto_Timer();
             if (gameOverBefore == 0 && w.GameOver == 1) {
                 ++gamesEnded;
-                QVERIFY(korvex::test::autoPlayOff(w));
+                QVERIFY(autoPlayOff(w));
             }
             QCOMPARE(w.MoveGain, 0);
             for (const std::int32_t v : w.Board) {
@@ -118,20 +119,19 @@ private slots:
 
         qInfo("long play: %lld ticks (%s size) in %.1f s, %lld games started, %lld ended by the "
               "auto-player, largest tile %d",
-              static_cast<long long>(ticks), korvex::test::soak() ? "soak" : "quick", seconds,
-              static_cast<long long>(games), static_cast<long long>(gamesEnded), bestTile);
+              qlonglong{ticks}, soak() ? "soak" : "quick", seconds, qlonglong{games},
+              qlonglong{gamesEnded}, bestTile);
         qInfo("long play: resident memory after %lld warm-up ticks %lld KiB, at the end %lld KiB, "
               "peak %lld KiB, growth %lld KiB%s",
-              static_cast<long long>(warmUp), static_cast<long long>(rssAfterWarmUp / 1024),
-              static_cast<long long>(rssEnd / 1024), static_cast<long long>(rssPeak / 1024),
-              static_cast<long long>((rssPeak - rssAfterWarmUp) / 1024),
+              qlonglong{warmUp}, qlonglong{rssAfterWarmUp / 1024}, qlonglong{rssEnd / 1024},
+              qlonglong{rssPeak / 1024}, qlonglong{(rssPeak - rssAfterWarmUp) / 1024},
               kUnderSanitizer ? " (not judged under the sanitizers)" : "");
 
         QCOMPARE(clockTicks, 0);
         QVERIFY(gamesEnded > 10); // many whole games, each played to its end
         QVERIFY(rssAfterWarmUp > 0);
         if (!kUnderSanitizer) {
-            QVERIFY2(rssPeak - rssAfterWarmUp < (korvex::test::soak() ? kSoakGrowth : kQuickGrowth),
+            QVERIFY2(rssPeak - rssAfterWarmUp < (soak() ? kSoakGrowth : kQuickGrowth),
                      qPrintable(QStringLiteral("resident memory grew by %1 KiB")
                                     .arg((rssPeak - rssAfterWarmUp) / 1024)));
         }

@@ -30,27 +30,19 @@ constexpr std::int64_t kSoakEvents = 1000000;
 
 struct Snapshot {
     explicit Snapshot(const frmMain& w)
-        : board(w.Board), borders(korvex::test::borders(w)), score(w.Score),
-          scoreCaption(w.lblScore->Caption()), gameOver(w.GameOver), autoMode(w.AutoMode),
-          modesChecked(checkedModes(w)), timerActive(w.tmrAuto.isActive()), autoDir(w.AutoDir),
-          only2(w.mnuOnly2->isChecked()), only4(w.mnuOnly4->isChecked()),
-          interval(w.tmrAuto.interval()), speedsChecked(checkedSpeeds(w)), writes(labelWrites(w)),
-          moveGain(w.MoveGain) {}
+        : board(w.Board), borders(korvex::test::borders(w)), scoreCaption(w.lblScore->Caption()),
+          score(w.Score), gameOver(w.GameOver), autoMode(w.AutoMode), autoDir(w.AutoDir),
+          moveGain(w.MoveGain), interval(w.tmrAuto.interval()), modesChecked(checkedModes(w)),
+          speedsChecked(checkedSpeeds(w)), timerActive(w.tmrAuto.isActive()),
+          only2(w.mnuOnly2->isChecked()), only4(w.mnuOnly4->isChecked()), writes(labelWrites(w)) {}
     Cells board;
     std::array<int, 16> borders;
-    std::int32_t score;
     QString scoreCaption;
-    std::int32_t gameOver;
-    std::int32_t autoMode;
-    QList<int> modesChecked;
-    bool timerActive;
-    std::int32_t autoDir;
-    bool only2;
-    bool only4;
+    std::int32_t score, gameOver, autoMode, autoDir, moveGain;
     int interval;
-    QList<int> speedsChecked;
+    QList<int> modesChecked, speedsChecked;
+    bool timerActive, only2, only4;
     quint64 writes;
-    std::int32_t moveGain;
     bool operator==(const Snapshot&) const = default;
 };
 
@@ -96,10 +88,6 @@ QString mismatch(const Snapshot& want, const Snapshot& got) {
                : QStringLiteral("a part left out of the comparison's text differs");
 }
 
-bool isTile(std::int32_t v) {
-    return v >= 2 && (v & (v - 1)) == 0;
-}
-
 // The invariants that hold between any two events, for `w` and `s`, a snapshot just taken of
 // it. Empty when all hold; otherwise the broken one and the whole state.
 QString checkWhole(const frmMain& w, const Snapshot& s) {
@@ -112,7 +100,7 @@ QString checkWhole(const frmMain& w, const Snapshot& s) {
     int markCount = 0;
     for (int k = 0; k < 16; ++k) {
         const std::int32_t v = s.board[k];
-        tilesOk = tilesOk && (v == 0 || isTile(v));
+        tilesOk = tilesOk && (v == 0 || (v >= 2 && (v & (v - 1)) == 0)); // a power of two
         stylesOk = stylesOk && (s.borders[k] == 0 || s.borders[k] == 1);
         marksOnNewTiles = marksOnNewTiles && (s.borders[k] != 1 || v == 2 || v == 4);
         markCount += s.borders[k] == 1 ? 1 : 0;

@@ -76,12 +76,7 @@ inline QList<int> marks(const frmMain& w) {
 
 // Which labels' writes to count: a handler that draws changes the count, one that does not,
 // cannot. Spawn marks are writes to the backgrounds.
-enum Labels : int {
-    ScoreLabel = 1,
-    NumberLabels = 2,
-    BackgroundLabels = 4,
-    AllLabels = 7,
-};
+enum Labels : int { ScoreLabel = 1, NumberLabels = 2, BackgroundLabels = 4, AllLabels = 7 };
 
 inline quint64 labelWrites(const frmMain& w, int which = AllLabels) {
     quint64 total = (which & ScoreLabel) ? w.lblScore->Writes() : 0;
