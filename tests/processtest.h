@@ -1,9 +1,8 @@
 // SPDX-FileCopyrightText: 2026 Korvex developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-// Helpers for tests that start the real program as processes: a place of its own with the
-// processes started there (killed whatever happens), who holds the single-instance lock, how a
-// copy that should leave left, and the game on a private X server.
+// Helpers for tests that start the real program: a place with its processes (killed whatever
+// happens), who holds the lock, how a leaving copy left, and the game on a private X server.
 #pragma once
 
 #include "testsupport.h"
@@ -26,8 +25,7 @@ namespace korvex::test {
 constexpr int kGenerousMs = 20000; // for anything that should take a moment
 constexpr int kStaysUpMs = 2000;   // a copy that should run must still run after this long
 
-// A place of its own and every process a test starts there, with its Env and in its Root.
-// Whatever a test leaves running, a failed check included, is killed before the place goes.
+// A place and the processes started there; whatever is left running, even on failure, is killed.
 struct Place : Surroundings {
     ~Place() {
         for (auto& p : Started) {
@@ -48,8 +46,7 @@ struct Place : Surroundings {
     std::vector<std::unique_ptr<QProcess>> Started;
 };
 
-// Whether process `pid` holds a whole-file lock through a descriptor of its own that leads to the
-// file `st` describes, device and inode alike; the kernel lists a descriptor's locks with it.
+// Whether `pid` holds a whole-file lock through its own descriptor of the file `st` describes.
 inline bool locksThrough(qint64 pid, const struct stat& st) {
     const QString proc = QStringLiteral("/proc/%1/").arg(pid);
     for (const QString& fd :
@@ -66,10 +63,9 @@ inline bool locksThrough(qint64 pid, const struct stat& st) {
     return false;
 }
 
-// The processes holding a whole-file lock on `file`: every holder on the machine is in the
-// kernel's table of locks, but named there by inode number only, which each tmpfs counts from
-// its own start, so each is asked for its own open file. Looking takes no lock, so it cannot
-// take the lock from a copy that is just starting.
+// The processes holding a whole-file lock on `file`. The kernel's lock table names files by inode
+// only, which each tmpfs counts from its own start, so each holder is asked for its open file.
+// Looking takes no lock, so it cannot take the lock from a copy that is just starting.
 inline QList<qint64> lockHolders(const QString& file) {
     struct stat st {};
     if (::stat(native(file).constData(), &st) != 0) {
@@ -114,8 +110,7 @@ inline QString describe(QProcess* p) {
         .arg(QString::fromLocal8Bit(p->readAllStandardError()));
 }
 
-// Empty when the copy took the lock within a generous wait. Whether it then stays up is told by
-// stillRuns() once, at the end, so the wait overlaps whatever else the test does.
+// Empty when the copy took the lock in a generous wait; stillRuns() tells later if it stayed up.
 inline QString takesLock(QProcess* p, const QString& lockFile) {
     if (!QTest::qWaitFor(
             [&] { return holdsLock(p, lockFile) || p->state() == QProcess::NotRunning; },
@@ -147,9 +142,8 @@ inline QString endsWell(QProcess* p) {
                : QStringLiteral("it did not end by itself with status 0: ") + describe(p);
 }
 
-// Empty when a copy that found another one running ended well and without a word. In hostile
-// surroundings the platform may warn about them on its own; there only the game's own lines
-// are held to `gameSays`.
+// Empty when a copy that found another running ended well and silently. In hostile surroundings
+// the platform may warn on its own; there only the game's own lines are held to `gameSays`.
 inline QString leftSilently(QProcess* p, std::optional<QStringList> gameSays = std::nullopt) {
     if (const QString ended = endsWell(p); !ended.isEmpty()) {
         return QStringLiteral("a second copy: ") + ended;
@@ -215,9 +209,8 @@ struct GameOnDisplay {
     }
 };
 
-// Starts `program` with `args` in `on`; false, with the test failed or skipped, when it did not
-// come up with a single window. Without Xvfb or xdotool the test is skipped, except under CI,
-// where scripts/setup installs both and their absence means the set-up was lost.
+// Starts `program` with `args` in `on`; false, the test failed or skipped, unless one window came
+// up. Without Xvfb or xdotool it skips, but not under CI, where scripts/setup installs both.
 inline bool startOnDisplay(GameOnDisplay& on, const QString& program, const char* file, int line,
                            const QStringList& args = {}) {
     if (QStandardPaths::findExecutable(QStringLiteral("Xvfb")).isEmpty() ||

@@ -1,10 +1,9 @@
 // SPDX-FileCopyrightText: 2026 Korvex developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-// The tests' own account of the game, written from its rules and not from the program: the
-// move of a board, the strategies' orders, the colour table, the score line, where a new tile
-// goes, and the boards the tests play on. Expected values come from here, so that a fault in
-// the program cannot also be a fault in what it is held to. Nothing here calls the program.
+// The tests' own account of the game, from its rules and not the program: moves, the strategies'
+// orders, colours, the score line, spawning and test boards. Nothing here calls the program, so a
+// fault in it cannot also be a fault in what it is held to.
 #pragma once
 
 #include <QMetaType>
@@ -34,7 +33,6 @@ constexpr int at(int row, int column) {
 }
 
 // Storage index of position p (0 = destination edge) of line l (0 = top row or left column).
-// Up and down run along columns, left and right along rows; up and left start at index 0.
 constexpr int cellOf(int direction, int line, int position) {
     const int fromStart = direction == U || direction == L ? position : 3 - position;
     return direction == U || direction == D ? at(fromStart + 1, line + 1)
@@ -113,8 +111,7 @@ inline int emptyCells(const Cells& cells) {
     return static_cast<int>(std::count(cells.begin(), cells.end(), 0));
 }
 
-// The merge rule's worked lines, each already slid once: the line after the merge pass, after
-// the second slide, and the points.
+// The merge rule's worked lines, each slid once: after the merge pass, the second slide, points.
 struct WorkedLine {
     const char* name;
     Line before, afterMerge, after;
@@ -129,11 +126,8 @@ inline constexpr WorkedLine kWorkedLines[] = {
     {"2 4 2 4", {2, 4, 2, 4}, {2, 4, 2, 4}, {2, 4, 2, 4}, 0},
 };
 
-// --- The auto-player's strategies --------------------------------------------------------
-
-// A step of a strategy's chain: a guarded step runs only when AutoDir equals its guard and
-// stores its new value before it tries its direction; a fallback step (guard -1) stores its
-// value only when it plays.
+// A chain step: a guarded one runs only when AutoDir equals its guard and stores its value before
+// trying its direction; a fallback (guard -1) stores its value only when it plays.
 struct ChainStep {
     int guard;
     int next;
@@ -189,16 +183,13 @@ inline void addStrategyEntryRows() {
     }
 }
 
-// The direction a call plays with the directions of `legal` (bit d for d) legal, by the
-// order table; -1 when none is.
+// The direction played when those in `legal` (bit d for d) are legal, by the order table; or -1.
 inline int firstLegal(const StrategyRules& s, int autoDir, int legal) {
     const auto& order = s.order[autoDir];
     const auto* found =
         std::find_if(order.begin(), order.end(), [legal](int d) { return legal & (1 << d); });
     return found != order.end() ? *found : -1;
 }
-
-// --- Drawing ----------------------------------------------------------------------------
 
 // Colours as 24-bit RGB, without the alpha byte that Qt's colours carry.
 using Rgb = std::uint32_t;
@@ -247,8 +238,6 @@ inline QString scoreLine(std::int32_t score, std::int32_t gain = 0) {
            (gain != 0 ? QStringLiteral(" +") + QString::number(gain) : QString());
 }
 
-// --- Spawning ---------------------------------------------------------------------------
-
 // The k-th empty cell in storage order for k = floor(r * n) + 1; -1 on a full board.
 inline int kthEmptyCell(const Cells& cells, float r) {
     const int n = emptyCells(cells);
@@ -265,8 +254,6 @@ inline int kthEmptyCell(const Cells& cells, float r) {
 inline std::int32_t tileOfDraw(float r) {
     return static_cast<int>(r * 10.0f) == 9 ? 4 : 2;
 }
-
-// --- Boards -------------------------------------------------------------------------------
 
 // A board written row by row from the top, rows parted by "/": "2 2 0 0 / 0 0 0 0 / ...".
 inline Cells board(const char* rows) {
@@ -344,8 +331,7 @@ inline Cells boardWithLegal(int mask) {
     return kDistinct;
 }
 
-// The menu bar as the player meets it: each menu's caption, then its items from the top, "-"
-// for a separator.
+// The menu bar as the player meets it: each menu's caption, then its items, "-" a separator.
 struct MenuOfTheBar {
     const char* caption;
     std::vector<const char*> items;

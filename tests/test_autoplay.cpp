@@ -20,10 +20,9 @@ private slots:
         }
     }
 
-    // The end test: on a full board where nothing is legal, any strategy plays nothing, ends the
-    // game and the auto-play, and does not draw; the tick draws once more. With `GameOver`
-    // already 1, the chain still plays its move first, then the auto-play goes off in the same
-    // call.
+    // The end test: on a full board where nothing is legal any strategy plays nothing, ends the
+    // game and the auto-play, and does not draw; the tick draws once more. With `GameOver` already
+    // 1 the chain still plays its move first, then the auto-play goes off in the same call.
     void endOfTheGame_data() {
         addColumns<int, bool>("mode", "alreadyOver");
         for (const StrategyRules& s : kStrategies) {
@@ -67,11 +66,9 @@ private slots:
         QVERIFY2(drawnWrong(w, last).isEmpty(), qPrintable(drawnWrong(w, last)));
     }
 
-    // For every strategy, every `AutoDir` on entry and every set of legal directions, and with
-    // two 2s where left is legal by their merge alone: the call plays the first legal direction
-    // of the strategy's order through the move sequence (the old mark goes, one new tile is
-    // marked), leaves the points in `MoveGain` for the tick to draw, and sets `AutoDir` by the
-    // direction played.
+    // Every strategy, `AutoDir` on entry and set of legal directions, and two 2s legal left by
+    // merge alone: the call plays its order's first legal direction through the move sequence (old
+    // mark gone, one new tile marked), leaves `MoveGain` for the tick and sets `AutoDir` by it.
     void choiceAndAutoDirByTable_data() { addStrategyEntryRows(); }
 
     void choiceAndAutoDirByTable() {
@@ -100,15 +97,13 @@ private slots:
         }
     }
 
-    // A move that leaves nothing legal: the call that made it goes on as usual, and the next one
-    // ends the game; both ticks draw.
+    // A move leaving nothing legal: that call goes on as usual, the next ends the game; both draw.
     void gameEndsOnlyOnTheNextTick() {
         frmMain w;
         QVERIFY(start(w));
         w.mnuOnly2_Click();
         w.mnuAuto3_Click();
-        // Down packs column 1 and frees the top-left cell; the new 2 lands there, beside 16 and
-        // above 8, and the board is full with no equal neighbours.
+        // Down frees the top-left cell; the new 2 there, by 16 and over 8, leaves no equal pair.
         const Cells board = korvex::test::board(
             "8 16 32 64 / 128 256 512 1024 / 2048 4096 8192 16384 / 0 32768 65536 131072");
         setBoard(w, board, 70);
@@ -133,8 +128,7 @@ private slots:
     }
 
     void modeCommands_data() {
-        // viaMenu: QAction::trigger(), the real click path; unmarked: the running mode's mark taken
-        // off first
+        // viaMenu: QAction::trigger(), the real click; unmarked: the running mode's mark off first
         addColumns<int, bool, int, bool, bool>("running", "gameOver", "item", "viaMenu",
                                                "unmarked");
         for (int k = 1; k <= 3; ++k) {
@@ -248,9 +242,8 @@ private slots:
         }
     }
 
-    // "Новая" (by its handler, by the menu, by F2) and the victory preview switch the auto-player
-    // off, whatever mode runs, and keep the speed, `AutoDir` and the spawn option, which holds
-    // for the new game's tiles too. The menu and F2 start the new game exactly once.
+    // "Новая" (handler, menu, F2) and the victory preview stop auto-play in any mode, keeping the
+    // speed, `AutoDir` and spawn option (for the new tiles too); menu and F2 start one new game.
     void newGameStopsAutoPlay_data() {
         addColumns<QString, int, bool, int>("how", "mode", "only4", "speed");
         QTest::newRow("Новая, handler, В три стороны") << "handler" << 2 << true << 10;
@@ -305,10 +298,9 @@ private slots:
         }
     }
 
-    // The speed items: from the design-time 700 ms, one item and then another, by the menu or by
-    // the handler, with the auto-player off or running. Exactly the last item is checked, the
-    // timer runs at its interval when a mode runs, stays stopped when none does, and the next
-    // mode switched on runs at it; choosing the checked speed again changes nothing.
+    // The speed items from the design-time 700 ms, one then another, by menu or handler, auto-play
+    // off or running: only the last is checked, the timer runs at it while a mode runs, else stays
+    // stopped, and the next mode runs at it; choosing the checked speed again changes nothing.
     void speedCommands_data() {
         // running: the mode running meanwhile, 0 for none
         addColumns<int, int, bool, int>("first", "second", "viaMenu", "running");
@@ -368,9 +360,8 @@ private slots:
                  std::tuple(38, scoreLine(38, 8), 0));
     }
 
-    // Each strategy, chosen by its item, plays a game to its end on the real timer at 10 ms a
-    // move, drawing every tick; each tick plays what that mode's order picks from the `AutoDir` it
-    // finds, and leaves `AutoDir` as the mode's rules do.
+    // Each strategy, chosen by its item, plays a game out on the real timer at 10 ms a move; each
+    // tick draws, plays its order's pick from `AutoDir` and leaves it as the mode's rules do.
     void wholeGamesOnTheRealTimer_data() {
         QTest::addColumn<int>("mode");
         for (const StrategyRules& s : kStrategies) {
@@ -421,8 +412,7 @@ private slots:
         QVERIFY(w.Score > 0);
         QCOMPARE(w.lblScore->Caption(), scoreLine(w.Score));
         QVERIFY2(drawnWrong(w, w.Board).isEmpty(), qPrintable(drawnWrong(w, w.Board)));
-        // No tick follows the end: the timer is stopped (above), and a late one would change
-        // nothing.
+        // No tick follows the end: the timer is stopped (above); a late one would change nothing.
         const std::pair ended{w.Board, w.Score};
         w.tmrAuto_Timer();
         QCOMPARE(std::pair(w.Board, w.Score), ended);

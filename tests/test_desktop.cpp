@@ -1,9 +1,8 @@
 // SPDX-FileCopyrightText: 2026 Korvex developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-// The desktop integration: the desktop entry and the AppStream metainfo pass the freedesktop
-// validators, agree with each other and with the program, and an install lays out exactly
-// the files listed in install-files.txt, with the icons the program itself draws.
+// The desktop entry and metainfo pass the freedesktop validators and agree with each other and
+// the program; an install lays out exactly install-files.txt, with the icons the program draws.
 #include "app/frmmain.h"
 #include "icon.h"
 #include "testsupport.h"
@@ -93,8 +92,7 @@ QMultiMap<QString, QString> metainfo(const QString& path) {
     return xml.hasError() ? QMultiMap<QString, QString>{} : values;
 }
 
-// What appstreamcli reports: errors, warnings and infos alike, but for these, each let through
-// for its reason:
+// What appstreamcli reports at any level, but for these, each let through for its reason:
 // - pedantic notes (the capitals of the id);
 // - "unknown-tag developer": Debian 12's appstream 0.16 does not know <developer>, of AppStream
 //   1.0, which the metainfo carries beside the older <developer_name>;
@@ -112,10 +110,9 @@ QStringList appstreamFindings(const QString& output) {
     return found;
 }
 
-// appstreamcli's validate or validate-tree. Debian 13's appstream warns of a metainfo without a
-// home page; until the project has one it is left out (see above), so the default build asks
-// for that warning as an info. Debian 12's appstream has no such check and refuses to override
-// a tag it does not know, so there it runs as it is.
+// appstreamcli's validate or validate-tree. Debian 13's warns of a metainfo without the home page
+// left out until the project has one (see above), so the default build asks for it as an info;
+// Debian 12's has no such check and refuses to override a tag it does not know.
 ToolRun validate(const QString& command, const QString& path, bool homepageLater) {
     const QStringList arguments{command, u"--no-net"_s, u"--no-color"_s, path};
     if (homepageLater) {
@@ -161,8 +158,7 @@ private slots:
         QVERIFY2(check.ok && check.what().trimmed().isEmpty(), qPrintable(check.what()));
     }
 
-    // The metainfo as installed: as built, with no address, and as a packager who has a home
-    // page and a screenshot to offer would build it, which passes with no warning let through.
+    // The metainfo as built, without addresses, and as a packager with them builds it: no warning.
     void metainfoPassesValidator_data() {
         QTest::addColumn<QString>("homepage");
         QTest::addColumn<QString>("screenshot");
@@ -197,8 +193,7 @@ private slots:
                  std::tuple(homepage.isEmpty() ? 0 : 1, homepage, screenshot));
     }
 
-    // The desktop entry starts the installed program by name, under the id the program
-    // announces to the desktop and with the icon installed under that id, in Russian too.
+    // The entry runs the installed program by name, under its announced id and icon, Russian too.
     void desktopEntryNamesTheProgramAndItsIcon() {
         const QMap<QString, QString> entry = desktopEntry(resource(kAppId + u".desktop"_s));
         QCOMPARE(std::tuple(entry.value(u"Type"_s), entry.value(u"Exec"_s), entry.value(u"Icon"_s)),

@@ -45,8 +45,7 @@ std::vector<Run> runsAlong(const QImage& image, bool horizontal, int at) {
 class TestIcon : public QObject {
     Q_OBJECT
 private slots:
-    // Every size shows two tiles across and two down, framed by equal margins of the board's
-    // grey, with tiles of one width and a gap at least as wide as a margin.
+    // Every size: 2 by 2 tiles of one width, equal grey margins, a gap at least a margin wide.
     void tilesSitSymmetricallyOnTheBoard_data() {
         QTest::addColumn<int>("size");
         for (const int size : {16, 24, 32, 48, 64, 128, 256}) {
@@ -90,8 +89,7 @@ private slots:
         QVERIFY(std::adjacent_find(colours.begin(), colours.end()) == colours.end());
     }
 
-    // The scalable icon is written by hand: rendered at 64 px it must show the drawing of
-    // renderIcon(64). The two renderers' anti-aliasing differs by a few levels at most.
+    // The hand-written SVG at 64 px shows renderIcon(64), anti-aliasing apart by a few levels.
     void scalableIconMatchesTheDrawing() {
         QTemporaryDir dir;
         QVERIFY(dir.isValid());

@@ -1,9 +1,8 @@
 // SPDX-FileCopyrightText: 2026 Korvex developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-// Long play: the auto-player driven tick by tick through many ticks, game after game,
-// with the window shown. The process's resident memory must stay flat once warmed up: a
-// window that runs for days at 10 ms a move may not grow with every move or every game.
+// Long play: the auto-player ticked through game after game with the window shown. Resident
+// memory must stay flat once warmed up: a window playing for days at 10 ms a move may not grow.
 //
 //   KORVEX_LONGPLAY_TICKS  ticks to play (default 100,000; with KORVEX_SOAK=1 1,000,000, or
 //                          200,000 under the sanitizers)
@@ -67,8 +66,7 @@ private slots:
         std::int64_t rssAfterWarmUp = -1;
         std::int64_t rssPeak = 0;
 
-        // Starts the next game: a mode item after a finished game starts a fresh one; now and
-        // then the victory preview first, and the options and the speed rotate.
+        // Next game: a mode item after a finished one, at times the preview first; options rotate.
         auto nextGame = [&] {
             // Paint between games, while the timer is stopped and no tick can fall due.
             QCoreApplication::processEvents();

@@ -1,9 +1,8 @@
 // SPDX-FileCopyrightText: 2026 Korvex developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-// Moves through the window: arrow keys as real key events, the move sequence with its spawn
-// and score line, the keys that must not move, Esc, the menus from the keyboard, and the
-// victory preview.
+// Moves through the window: arrows as real key events, the move sequence with spawn and score
+// line, keys that must not move, Esc, the menus from the keyboard, and the victory preview.
 #include "windowtest.h"
 
 #include <QKeySequence>
@@ -18,9 +17,8 @@ class TestMoves : public QObject {
     Q_OBJECT
     PrivateRuntimeDir Runtime; // before the first window
 private slots:
-    // Boards written out cell by cell, one key each; the spawned tile is taken out again before
-    // comparing. Written out, so that a line table wrong in the same way in the game and in the
-    // reference cannot hide.
+    // Boards written out cell by cell, one key each, the spawned tile taken out before comparing:
+    // written out, so that a line table wrong alike in game and reference cannot hide.
     void arrowsMoveWrittenOutBoards_data() {
         addColumns<int, Cells, Cells, int>("key", "before", "after", "points");
         QTest::newRow("left: 2 2 2 2 in row 1, 2 2 4 4 in row 3, a slide in row 4")
@@ -86,9 +84,8 @@ private slots:
         VERIFY_EMPTY(drawnWrong(w, w.Board));
     }
 
-    // After a scoring move the score line shows the gain; the next key that moves nothing still
-    // reaches the handler and redraws, and the gain is gone: an arrow that cannot move on the
-    // full board the move left, or any other key. Tab and Shift+Tab are keys like any other,
+    // After a scoring move the score line shows the gain; the next key that moves nothing, an arrow
+    // blocked on the full board or any other, still redraws and drops it. Tab and Shift+Tab too,
     // also after a lone Alt, which must not hand the menu bar the keys.
     void keyThatMovesNothingDropsTheGain_data() {
         addColumns<int, int, bool>("key", "modifiers", "altFirst");
@@ -121,8 +118,7 @@ private slots:
         setBoard(
             w, board("4 4 16 32 / 64 128 256 512 / 1024 2048 4096 8192 / 16384 32768 65536 131072"),
             12);
-        // Single events, not clicks: a click with Shift would first press Shift, a key of its own
-        // that already redraws.
+        // Single events: a click with Shift would first press Shift, itself a key that redraws.
         auto send = [&w](bool press, int k, Qt::KeyboardModifiers m) {
             QTest::simulateEvent(&w, press, k, m, QString(), false, 0);
         };
@@ -227,8 +223,7 @@ private slots:
         if (stuck) {
             setBoard(w, kDistinct);
         }
-        // Shown before the auto-player starts, so that no tick of the real timer falls due while
-        // the test waits for the window.
+        // Shown before auto-play starts, so no real timer tick falls due while the test waits.
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         if (autoPlay) {
@@ -243,13 +238,11 @@ private slots:
         QCOMPARE(w.Board, board);
     }
 
-    // F10 opens the menu bar from the keyboard in any state of the game; in the open menu the keys
-    // act as in every Qt program, and once it closes, by a choice, Esc or F10, the arrows move the
-    // board again at once. Keys go in as the window system delivers them: to the open menu while
-    // there is one. The highlight is followed on the test's own account of the menu bar.
+    // F10 opens the menu bar in any state of the game; in it keys act as in every Qt program, and
+    // once it closes (a choice, Esc or F10) the arrows move the board at once. Keys go where the
+    // window system sends them; the highlight is followed on the test's own account of the bar.
     void f10ReachesEveryCommand_data() {
-        // autoPlay: "Авто. Во все стороны" running beforehand; board: "same", "left", "new game"
-        // or "showcase"
+        // autoPlay: "Авто. Во все стороны" running before; board: same, left, new game, showcase
         addColumns<QString, bool, QString, QStringList>("keys", "autoPlay", "board", "checked");
         const QStringList medium{QStringLiteral("Скорость - Средне")};
         QTest::newRow("F10") << "F10" << false << "same" << medium;
@@ -378,8 +371,7 @@ private slots:
         if (before == QLatin1String("options")) {
             QVERIFY(w.mnuOnly4->isChecked() && w.mnuSpeed2000->isChecked() && interval == 2000);
         }
-        // The game is in play: up packs column 1 into the empty corner, and the new tile lands in
-        // the one cell that frees.
+        // In play: up packs column 1 into the empty corner, and the new tile fills the freed cell.
         pressKey(w, Qt::Key_Up);
         Cells afterUp = board("64 2 4 4 / 128 32 16 8 / 16384 256 512 1024 / 0 8192 4096 2048");
         afterUp[12] = w.Board[12];

@@ -40,8 +40,7 @@ bool requestClose(const QString& display, unsigned long window) {
     return sent;
 }
 
-// Where a window is on the screen, and its pixels outside the board: the menu bar and the score
-// line, which do not depend on the tiles. Empty when the window cannot be seen.
+// A window's place and its pixels that no tile changes (menu bar, score line); empty if unseen.
 struct WindowShot {
     QRect Geometry;
     QByteArray Pixels;
@@ -126,8 +125,7 @@ class TestProcess : public QObject {
 #ifdef KORVEX_HAVE_XLIB
     std::optional<WindowShot> Plain; // the window of a copy started without arguments
 #endif
-    // The first copies of startsInHostileSurroundings, left running so that a single wait in
-    // hostileCopiesStayUp tells for all of them whether they stayed up.
+    // startsInHostileSurroundings' first copies, left running for one wait in hostileCopiesStayUp.
     struct Kept {
         QString Situation;
         std::unique_ptr<Place> Where;
@@ -144,8 +142,7 @@ private slots:
         QVERIFY2(QFileInfo(kGame).isExecutable(), qPrintable(kGame));
     }
 
-    // A second copy leaves and the first goes on. The lock goes with the process, however it
-    // dies: after a hard-killed copy, whose file stays behind and means nothing, all is as new.
+    // A second copy leaves, the first goes on; a hard-killed copy's lock file stays but binds none.
     void secondCopyLeavesAndFirstGoesOn_data() {
         QTest::addColumn<bool>("afterKilled");
         QTest::newRow("first start") << false;
@@ -214,11 +211,9 @@ private slots:
         VERIFY_EMPTY(endsWell(on.Game));
     }
 
-    // The game takes no command line, not even Qt's own options: whatever it is given, it shows
-    // the same window in the same place as without arguments (the pixels outside the board
-    // alike) and reads none of the files named; a second copy maps no window, not even for a
-    // moment, and leaves without a word while the first stays up; the close box, asked as a
-    // window manager asks, ends the game. "%pipe" stands for a named pipe: opening it would hang.
+    // The game takes no command line, not even Qt's: with any arguments it shows the same window
+    // in the same place and reads no named file; a second copy maps no window, even briefly, and
+    // leaves silently; the close box ends the game. "%pipe" is a named pipe: opening it would hang.
     void argumentsChangeNothing_data() {
         QTest::addColumn<QStringList>("args");
         QTest::newRow("none") << QStringList(); // first: the window the others must show
@@ -283,9 +278,8 @@ private slots:
 #endif
     }
 
-    // Where the runtime directory cannot hold the lock, the game still starts and runs, keeps
-    // the lock in a directory private to the user, says where in one line, and two copies
-    // still never run at once. A missing number font or a scaled display change nothing.
+    // Where the runtime directory cannot hold the lock, the game keeps it in a user-private one,
+    // says where in one line and stays single; a missing number font or scaling change nothing.
     void startsInHostileSurroundings_data() {
         QTest::addColumn<QString>("situation");
         for (const char* situation :
@@ -346,8 +340,7 @@ private slots:
             QVERIFY(makeNobodysDir(lockDir));
             lockDir = homeFallback(where.Home);
         } else if (situation.startsWith(QLatin1String("another tmpfs"))) {
-            // The runtime directory and TMPDIR made fresh tmpfs mounts in a namespace of their
-            // own, whose first files get the same inode number; another process locks TMPDIR's.
+            // Both fresh tmpfs mounts in a namespace, first inodes alike; another locks TMPDIR's.
             lockDir = where.Runtime;
             QProcess* ns = where.start(
                 "unshare", {"-rm", "sh", "-c",

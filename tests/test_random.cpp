@@ -30,8 +30,7 @@ private slots:
     void toUnitEnds() {
         QCOMPARE(std::pair(RandomSource::toUnit(0u), RandomSource::toUnit(0x80000000u)),
                  std::pair(0.0f, 0.5f));
-        // The top of the range is the float just below 1, so a product with a cell count
-        // still floors below that count.
+        // The top is the float just below 1, so a product with a cell count floors below it.
         QCOMPARE(RandomSource::toUnit(0xFFFFFFFFu), 1.0f - 1.0f / 16777216.0f);
         for (int n = 1; n <= korvex::kCells; ++n) {
             const float product = RandomSource::toUnit(0xFFFFFFFFu) * static_cast<float>(n);
@@ -39,8 +38,7 @@ private slots:
         }
     }
 
-    // Larger raw outputs never give smaller values, and none reaches 1.0: the mapping keeps the
-    // generator's order. The samples end on the largest raw output.
+    // The mapping keeps the generator's order and never reaches 1.0, up to the largest raw output.
     void toUnitIsMonotonic() {
         float previous = 0.0f;
         for (std::uint64_t raw = 0; raw <= 0xFFFFFFFFull; raw += 0xFFull) {
@@ -66,8 +64,7 @@ private slots:
         QVERIFY(draws(c, 1000) != first);
     }
 
-    // Start-up seeds from the time of day with its fraction: the same instant gives the same
-    // sequence, a quarter of a second later another one.
+    // Seeded from the time of day with its fraction: one instant, one sequence; 0.25 s on, another.
     void timeOfDaySeed() {
         RandomSource a;
         RandomSource b;

@@ -1,10 +1,9 @@
 // SPDX-FileCopyrightText: 2026 Korvex developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-// What a screen reader hears: the text told after each kind of event, the labels' accessible
-// names, which are what the labels show after every event in any window state, the quiet of
-// fast auto-play, and that nothing at all happens while no assistive technology is on. The
-// texts and names are read the way a reader reads them, through Qt's accessibility interfaces.
+// What a screen reader hears, through Qt's accessibility interfaces as a reader reads: the text
+// told after each kind of event, labels' names that are what they show in any window state, quiet
+// fast auto-play, and nothing at all while no assistive technology is on.
 #include "ui/reader.h"
 #include "windowtest.h"
 
@@ -27,8 +26,7 @@ QString nameOf(QObject* object) {
     return QAccessible::queryAccessibleInterface(object)->text(QAccessible::Name);
 }
 
-// The board's labels, the score line first, and what each shows as the player sees it: the
-// score line's or a number's text, and a cell's place, number and frame.
+// The board's labels, score line first, and what each shows: its text, or a cell's place and frame.
 QList<QObject*> labels(const frmMain& w) {
     QList<QObject*> all{w.lblScore};
     for (int k = 0; k < korvex::kCells; ++k) {
@@ -51,11 +49,9 @@ QStringList screenOf(const frmMain& w) {
     return all;
 }
 
-// What the reader was given, event by event: the text and the object it came from, as the
-// reader knows it, and the labels' names as a client that keeps them knows them, told by name
-// changes. Texts are told once the event that made them is handled, so the posted telling runs
-// first. Qt 6.8 and later announce each text from the window; older Qt moves the reader's focus
-// to a hidden object that carries the text as its name.
+// What the reader was given, event by event: each text and its source, and the labels' names as a
+// client keeping them knows them. Texts come once their event is handled, so the posted telling
+// runs first; before Qt 6.8 the reader's focus moves to a hidden object named with the text.
 struct Ears {
     QStringList texts;
     QList<QAccessible::Id> from;
@@ -132,8 +128,7 @@ bool startListened(frmMain& w, Ears& ears, quint32 seed = 1) {
     return active;
 }
 
-// The object the reader's last text came from never takes the keyboard focus: every key still
-// goes to the window.
+// The source of the reader's last text never takes the focus: every key still goes to the window.
 void checkSource(const frmMain& w, const Ears& ears) {
     QCOMPARE(ears.problems, QString());
     QVERIFY(!ears.from.isEmpty());
@@ -230,10 +225,9 @@ private slots:
         checkSource(w, ears);
     }
 
-    // After every kind of event, in the window, in the background or in an open menu, every label
-    // reads as what it shows, and a client that keeps the names was told them. The board is put on
-    // once the window is where the row wants it. Steps: a key sent as the window system sends it,
-    // "@" and an item's caption for a command chosen as a reader's "Press" chooses it (with no key,
+    // After every kind of event, in the window, the background or an open menu, each label reads as
+    // it shows and a name-keeping client was told. The board goes on once the window is placed.
+    // Steps: a key as the window system sends it, "@" and a caption for a reader's "Press" (no key,
     // even in a window never shown), "tick" for the timer's tick.
     void namesAreTheScreen_data() {
         // menu: a menu open at the end
@@ -314,11 +308,10 @@ private slots:
                  std::pair(menu, QString()));
     }
 
-    // In auto-play, at most one text a second, the first tick a second after the last text; the
-    // end of the game is told at once, with the final score. Below 700 ms a move, between texts the
-    // reader hears nothing of the board, not even its captions, and the names a client keeps are
-    // never more than a second behind the screen; from 700 ms on, they follow every move. At the
-    // end they are what it shows, in the background as well.
+    // In auto-play at most one text a second, the first a second after the last; the game's end is
+    // told at once, with the final score. Below 700 ms a move the reader hears nothing of the board
+    // between texts, not even captions, and kept names trail the screen by a second at most; from
+    // 700 ms on they follow every move. At the end they are what it shows, in the background too.
     void fastAutoPlayKeepsQuiet_data() {
         addColumns<int, bool>("speed", "active");
         QTest::newRow("10 ms") << 10 << true;
@@ -397,8 +390,7 @@ private slots:
         }
     }
 
-    // Without assistive technology nothing is told, no announcer is made and no object added; with
-    // one, a window in the background tells the names, never a text.
+    // With no assistive technology nothing is told, made or added; in the background, names only.
     void nothingWithoutAListeningReader() {
         QVERIFY(!QAccessible::isActive()); // the offscreen platform has no accessibility
         for (const bool readerButInactiveWindow : {false, true}) {

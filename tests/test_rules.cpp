@@ -48,8 +48,7 @@ int walkChain(const StrategyRules& s, int& autoDir, int legal) {
 class TestRules : public QObject {
     Q_OBJECT
 private slots:
-    // Storage indices of the four lines of each direction, position 1 (the destination edge)
-    // first: the program's table and the reference's, both against the rules' own.
+    // Each direction's lines, destination edge first: program's and reference's tables, as ruled.
     void lineTables_data() {
         addColumns<int, korvex::LineTable>("direction", "expected");
         QTest::newRow("up: columns, top first")
@@ -76,9 +75,8 @@ private slots:
         }
     }
 
-    // The merge rule's worked lines in every direction and in every one of the four lines of
-    // that direction, alone on the board and with all four lines filled: step by step, as a
-    // whole move, as a preview, and by the reference. One more line has a gap to close first.
+    // The merge rule's worked lines in every direction and each of its four lines, alone and with
+    // all four filled: stepwise, as a move, a preview and by the reference; one closes a gap first.
     void workedLines_data() {
         // which: -1 when the line fills all four lines of the direction
         addColumns<int, int, WorkedLine>("direction", "which", "line");
@@ -213,10 +211,9 @@ private slots:
         QCOMPARE(e.allZero(), !anyLegal);
     }
 
-    // Every strategy, every `AutoDir` on entry and every set of legal directions, legal by a
-    // slide or by a merge: the first legal direction of the strategy's order is played and
-    // `AutoDir` follows the direction played; with nothing legal nothing is. The order and
-    // `AutoDir`-after tables give what the step-by-step chains give.
+    // Every strategy, `AutoDir` on entry and set of legal directions, legal by slide or merge: the
+    // order's first legal direction is played and `AutoDir` follows it; with nothing legal nothing
+    // is. The order and `AutoDir`-after tables give what the step-by-step chains give.
     void choiceOfDirection_data() { addStrategyEntryRows(); }
 
     void choiceOfDirection() {

@@ -29,12 +29,10 @@ class TestSpawn : public QObject {
     Q_OBJECT
     PrivateRuntimeDir Runtime; // before the first window
 private slots:
-    // A spawn draws its position first and picks the k-th empty cell, k = floor(r * n) + 1;
-    // only a free choice draws again, for the value. A twin source with the same seed
-    // predicts both, over many seeds, so that every empty cell and both values turn up. The
-    // new tile alone is marked, nothing is drawn, and the Qt-free helper that the headless
-    // league shares places the same tile. A full board ends the game instead, whatever the
-    // option, without a draw, and the helper reports that it placed nothing.
+    // A spawn draws its position, the k-th empty cell, k = floor(r * n) + 1; only a free choice
+    // draws its value. A twin source predicts both over many seeds, so every cell and value turns
+    // up. The new tile alone is marked, nothing drawn, and the league's Qt-free helper places the
+    // same. A full board ends the game instead, any option, with no draw; the helper places none.
     void spawnFollowsTheDraws_data() {
         addColumns<Cells, TileRule>("board", "rule");
         const std::pair<const char*, TileRule> rules[] = {{"random value", TileRule::Random},
@@ -104,8 +102,7 @@ private slots:
         QCOMPARE(fours > 0, rule != TileRule::Only2 && !full);
     }
 
-    // The k-th empty cell in storage order, k = floor(r * n) + 1: with only cells 5 and 14
-    // empty, the lower half of the draws picks 5 and the upper half 14.
+    // The k-th empty cell in storage order: with only 5 and 14 empty, low draws pick 5, high 14.
     void spawnTargetIsTheKthEmptyCell_data() {
         addColumns<float, int>("r", "target");
         QTest::newRow("r 0, k 1") << 0.0f << 5;
@@ -121,8 +118,7 @@ private slots:
         QCOMPARE(korvex::spawnTarget(boardWithEmpty({5, 14}), r), target);
     }
 
-    // The largest draw picks the last empty cell, never one past it, for every count of empty
-    // cells; the smallest picks the first.
+    // For any count of empty cells the largest draw picks the last, never past; the least, first.
     void extremeDrawsStayOnTheBoard() {
         const float top = RandomSource::toUnit(0xFFFFFFFFu);
         for (int n = 1; n <= 16; ++n) {
@@ -215,8 +211,7 @@ private slots:
         QCOMPARE(w.Board, board); // an option never touches the tiles on the board
     }
 
-    // A forced option holds for every spawn, the new game's two included, and a new game,
-    // by its handler or by the menu, keeps the option's mark.
+    // A forced option holds for every spawn, a new game's two too; a new game keeps its mark.
     void optionForcesEveryTile_data() {
         QTest::addColumn<bool>("only4");
         QTest::newRow("Появляется только 2") << false;

@@ -1,11 +1,9 @@
 // SPDX-FileCopyrightText: 2026 Korvex developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-// The event storm: a seeded driver fires random sequences of every input the window takes
-// (arrow keys with auto-repeat, other keys, F2, every menu item, auto-play ticks) into the
-// real window, and after every single event checks the invariants of the whole program and
-// the post-conditions of that kind of event. The expected boards, choices and colours come
-// from the tests' reference, not from the game's own rules.
+// The event storm: a seeded driver fires random runs of every input the window takes into the
+// real window and after each event checks the whole program's invariants and that event's
+// post-conditions, with expected values from the tests' reference.
 //
 //   KORVEX_STORM_SEED    the driver's seed (default 20240607); a failure prints it
 //   KORVEX_STORM_EVENTS  how many events (default 100,000; 1,000,000 with KORVEX_SOAK=1)
@@ -25,8 +23,6 @@ constexpr std::uint64_t kDefaultSeed = 20240607;
 // Enough for every kind of event, many ended games and every mode's ticks.
 constexpr std::int64_t kQuickEvents = 100000;
 constexpr std::int64_t kSoakEvents = 1000000;
-
-// --- What the program looks like between events ----------------------------------------------
 
 struct Snapshot {
     explicit Snapshot(const frmMain& w)
@@ -88,8 +84,7 @@ QString mismatch(const Snapshot& want, const Snapshot& got) {
                : QStringLiteral("a part left out of the comparison's text differs");
 }
 
-// The invariants that hold between any two events, for `w` and `s`, a snapshot just taken of
-// it. Empty when all hold; otherwise the broken one and the whole state.
+// The invariants between any two events, for `w` and its snapshot `s`: empty, or the broken one.
 QString checkWhole(const frmMain& w, const Snapshot& s) {
     if (QString drawn = drawnWrong(w, s.board); !drawn.isEmpty()) {
         return drawn;
@@ -139,8 +134,6 @@ QString checkWhole(const frmMain& w, const Snapshot& s) {
 QString checkWhole(const frmMain& w) {
     return checkWhole(w, Snapshot(w));
 }
-
-// --- The kinds of event and what each must leave behind -------------------------------------
 
 // The menu kinds, NewGame to Win, stand in the order of the window's items.
 enum class Kind {
@@ -204,8 +197,7 @@ void setFreshGame(Snapshot& s, const Cells& cells, const std::array<int, 16>& ma
     setAutoPlay(s, 0);
 }
 
-// A new game: two tiles under the options of `before`, both marked. Where they land is the
-// game's chance, so `want` takes them from `after` once they pass.
+// A new game: two marked tiles under `before`'s options, placed by chance, so taken from `after`.
 QString newGame(const Snapshot& before, const Snapshot& after, Snapshot& want) {
     std::array<int, 16> marked{};
     int tiles = 0;
@@ -225,8 +217,7 @@ QString newGame(const Snapshot& before, const Snapshot& after, Snapshot& want) {
     return {};
 }
 
-// A legal move from `before`: `expected` plus one new tile on one of its empty cells, which
-// alone carries the mark, and the move's points booked and shown.
+// A legal move: `expected` plus one marked new tile on an empty cell, its points booked and shown.
 QString legalMove(const Snapshot& before, const Snapshot& after, const Moved& expected,
                   Snapshot& want) {
     int spawned = -1;
@@ -255,8 +246,7 @@ QString legalMove(const Snapshot& before, const Snapshot& after, const Moved& ex
     return {};
 }
 
-// What an event of `kind` must leave: the snapshot before it with exactly the changes that
-// kind makes. Empty when the program did just that.
+// What an event of `kind` must leave: `before` with exactly that kind's changes; empty if so.
 QString expect(Kind kind, const Snapshot& before, const Snapshot& after, int direction) {
     Snapshot want = before;
     want.writes = after.writes; // counted only where the number of writes is known
@@ -344,8 +334,6 @@ QString expect(Kind kind, const Snapshot& before, const Snapshot& after, int dir
     return e.isEmpty() ? mismatch(want, after) : e;
 }
 
-// --- The driver --------------------------------------------------------------------------
-
 struct KeyChoice {
     Qt::Key key;
     QString text;
@@ -355,8 +343,7 @@ struct KeyChoice {
 const std::vector<KeyChoice>& otherKeys() {
     static const std::vector<KeyChoice> keys = [] {
         std::vector<KeyChoice> k;
-        // A printable key's Qt code is its upper-case character; those of '%', '&', '\'' and
-        // '(' are the arrows' virtual keys, 37 to 40.
+        // The Qt codes of '%', '&', '\'' and '(' are the arrows' virtual keys, 37 to 40.
         for (const QChar c : QStringLiteral("abcdefghijklmnopqrstuvwxyz0123456789%&'( ")) {
             k.push_back({static_cast<Qt::Key>(c.toUpper().unicode()), QString(c)});
         }
@@ -380,8 +367,7 @@ const std::vector<KeyChoice>& otherKeys() {
     return keys;
 }
 
-// Moods change every few thousand events, so that long runs of ticks finish whole games,
-// manual stretches fill boards, and mixed stretches hit every command.
+// Moods last thousands of events: auto-play finishes games, manual fills boards, mixed hits all.
 enum class Mood { Mixed, Autoplay, Manual };
 
 struct Tally {
@@ -420,8 +406,7 @@ private:
     int pick(int n) { return static_cast<int>(Rng() % static_cast<std::uint64_t>(n)); }
     bool chance(int percent) { return pick(100) < percent; }
 
-    // One step: a single event, or a held key (a press, its auto-repeats, the release), each
-    // event checked on its own.
+    // One step: a single event, or a held key (press, auto-repeats, release), each event checked.
     QString step() {
         if (W.tmrAuto.isActive() && chance(CurrentMood == Mood::Autoplay ? 92 : 30)) {
             return deliver(Kind::Tick, [&] { W.tmrAuto_Timer(); });
@@ -435,8 +420,7 @@ private:
             return otherKey();
         }
         if (calm && roll < 990) {
-            // While playing on, a finished game restarts through a mode item, as a player
-            // would; otherwise an option or a speed.
+            // A finished game restarts via a mode item, as a player would; else an option or speed.
             if (W.GameOver == 1 || (CurrentMood == Mood::Autoplay && !W.tmrAuto.isActive())) {
                 return menu(static_cast<Kind>(static_cast<int>(Kind::Auto1) + pick(3)));
             }
@@ -558,8 +542,7 @@ private:
         Counts.ignoredKeys += before.gameOver == 1 && key ? 1 : 0;
         Counts.bestTile =
             std::max(Counts.bestTile, *std::max_element(after.board.begin(), after.board.end()));
-        // Let the window paint now and then; only while the timer is stopped, so that no tick
-        // can come from the clock.
+        // Paint now and then, only while the timer is stopped, so no tick comes from the clock.
         if (at % 512 == 0 && !W.tmrAuto.isActive()) {
             QCoreApplication::processEvents();
         }
@@ -582,8 +565,7 @@ class TestStorm : public QObject {
     Q_OBJECT
     PrivateRuntimeDir Runtime; // before the first window
 private slots:
-    // The invariant check must see a broken state: each of these is a fault the storm relies on
-    // it to catch.
+    // Each broken state here is a fault the storm relies on the invariant check to catch.
     void wholeProgramCheckSeesBrokenStates() {
         frmMain w;
         w.Form_Load();
@@ -653,8 +635,7 @@ private slots:
                                  .arg(storm.index())));
         }
         QCOMPARE(storm.index(), events);
-        // A run this long must have reached every kind of event and the ends of games; if not,
-        // the driver has lost its reach and passing would prove little.
+        // A run this long must reach every kind of event and game ends, or passing proves little.
         if (events >= 100000) {
             for (int k = 0; k < static_cast<int>(Kind::Count); ++k) {
                 QVERIFY2(t.byKind[k] > 0, qPrintable(kindName(static_cast<Kind>(k))));

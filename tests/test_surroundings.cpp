@@ -1,9 +1,8 @@
 // SPDX-FileCopyrightText: 2026 Korvex developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-// The game in hostile surroundings, checked in-process: where the single-instance lock goes
-// when the runtime directory cannot hold it, how two locks meet, and the board's layout and
-// number font on a scaled display or without the usual number font.
+// The game in hostile surroundings, in-process: where the lock goes when the runtime directory
+// cannot hold it, how two locks meet, and the board scaled or without its usual number font.
 #include "app/singleinstance.h"
 #include "windowtest.h"
 
@@ -54,8 +53,7 @@ QString lockDirectory(QByteArray* err) {
     return dir;
 }
 
-// The extent in device pixels of what `paint` draws on a transparent canvas of `size`: what is
-// not transparent is ink.
+// The extent in device pixels of the ink `paint` draws on a transparent canvas of `size`.
 template <typename Paint> QRect inkOf(QSize size, qreal ratio, Paint paint) {
     QImage image(size * ratio, QImage::Format_ARGB32_Premultiplied);
     image.setDevicePixelRatio(ratio);
@@ -64,8 +62,7 @@ template <typename Paint> QRect inkOf(QSize size, qreal ratio, Paint paint) {
     return korvex::test::inkIn(image, image.rect(), [](QRgb p) { return qAlpha(p) != 0; }).box;
 }
 
-// What the label paints (its text; its background is left out), and the same text drawn in the
-// same font with room to spare: what the label would paint if nothing were cut off.
+// The ink of the label's text (not its background), and of that text drawn with room to spare.
 QRect inkOf(QWidget* label, qreal ratio) {
     return inkOf(label->size(), ratio, [label](QImage& image) {
         label->render(&image, QPoint(), QRegion(), QWidget::RenderFlags());
@@ -103,9 +100,8 @@ private slots:
         Where->live();
     }
 
-    // Which runtime directories may hold the lock: only a real directory of this user's that
-    // no one else can write to. Every other one sends the lock to a private fallback, with one
-    // line on standard error naming it.
+    // Only a real directory of this user's that no one else can write to may hold the lock; any
+    // other sends it to a private fallback, named in one line on standard error.
     void runtimeDirectoryChoice_data() {
         addColumns<QString, bool>("situation", "usesRuntime");
         for (const char* situation :
@@ -153,9 +149,8 @@ private slots:
         VERIFY_EMPTY(notPrivate(dir));
     }
 
-    // The fallback's name in the temporary directory is known to everyone, so someone else may
-    // have taken it first; then the lock goes to the user's own cache directory instead, and
-    // nothing is written into what the other one made.
+    // The fallback's name in the temporary directory is public, so someone may have taken it first;
+    // then the lock goes to the user's cache directory, and nothing is written into the other's.
     void takenFallbackIsNotUsed_data() {
         QTest::addColumn<QString>("situation");
         for (const char* situation :
@@ -213,8 +208,7 @@ private slots:
         QVERIFY(!QFileInfo::exists(lockIn(elsewhere)));
     }
 
-    // Two locks conflict even inside one process, wherever the lock lives; the loser wins once
-    // the holder lets go, by release() or by going away.
+    // Two locks conflict even in one process, anywhere; the loser wins on release() or exit.
     void twoLocksConflict_data() {
         QTest::addColumn<bool>("inRuntime");
         QTest::newRow("in the runtime directory") << true;
@@ -264,11 +258,9 @@ private slots:
         QCOMPARE(QString::fromStdString(lock.path()), leftover.fileName());
     }
 
-    // The board on a display scaled by two, and with no fonts but one face: the layout stays
-    // in the same logical pixels, and every number, the widest (16384) included, is painted
-    // whole and centred inside its cell. Without Carlito the face is the one every Debian has,
-    // fonts-dejavu-core's DejaVu Sans, much wider than Carlito. Each row runs in a fresh copy
-    // of this test, since fonts and scale are read when the application starts.
+    // On a display scaled by two, and with one face only (DejaVu Sans, in every Debian, much wider
+    // than Carlito), the layout keeps its logical pixels and every number, 16384 too, is whole and
+    // centred in its cell. Each row runs in a fresh copy: fonts and scale are read at start-up.
     void boardLayoutAndNumbers_data() {
         // face: the only family the fonts hold; empty: as installed
         addColumns<int, QString, QStringList>("scale", "face", "files");
@@ -349,10 +341,9 @@ private:
             QCOMPARE(QFontInfo(font).family(), face);
         }
 
-        // Every number of the showcase is painted whole inside its label: as wide and as tall
-        // as with room to spare (clipping can cut off whole digits), and clear of its edges.
-        // Across, it stays inside its own cell (6 px into the label, 73 px wide) with at least a
-        // pixel of the cell's colour on each side, and centred on the cell to within a pixel.
+        // Every showcase number is whole in its label: as wide and tall as with room to spare
+        // (clipping cuts whole digits), clear of its edges; across, inside its cell (6 px in, 73
+        // wide) with a pixel of cell colour on each side, centred on it to within a pixel.
         QCOMPARE(w.lblNum[12]->Caption(), QStringLiteral("16384"));
         for (int k = 0; k < korvex::kCells; ++k) {
             Label* label = w.lblNum[k];

@@ -1,8 +1,7 @@
 // SPDX-FileCopyrightText: 2026 Korvex developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-// The window as it is created, the label adapter, the drawing of the board, the check marks
-// under a real click, start-up and the new game, and what the first frames look like.
+// The window as created, the label adapter, drawing, check marks, start-up, new game, first frames.
 #include "windowtest.h"
 
 #include <QFontDatabase>
@@ -39,8 +38,6 @@ class TestWindow : public QObject {
     Q_OBJECT
     PrivateRuntimeDir Runtime; // before the first window
 private slots:
-    // ---- The window as created, before Form_Load ----------------------------------------
-
     void windowAtCreation() {
         frmMain w;
         QCOMPARE(w.Board, Cells{});
@@ -64,8 +61,7 @@ private slots:
         QCOMPARE(sizes, expected);
     }
 
-    // Labels' places and sizes in pixels, from the layout table: cells 78 px apart from 6, 6;
-    // a number label 6 px left of and 18 px below its cell's top.
+    // From the layout table: cells 78 px apart from 6, 6; a number 6 px left of and 18 px below it.
     void labelGeometry_data() {
         addColumns<QString, int, QRect>("label", "index", "rect");
         QTest::newRow("lblFon(0)") << "lblFon" << 0 << QRect(6, 6, 73, 73);
@@ -92,8 +88,7 @@ private slots:
         QVERIFY(l->isVisibleTo(&w));
     }
 
-    // Children are painted in creation order, so this order puts every number over every
-    // cell and the score line last.
+    // Children paint in creation order: this puts every number over every cell, the score last.
     void stackingOrder() {
         frmMain w;
         QList<QWidget*> expected(w.lblFon.begin(), w.lblFon.end());
@@ -204,8 +199,6 @@ private slots:
         }
     }
 
-    // ---- The label adapter ---------------------------------------------------------------
-
     void labelReadsBackWhatWasWritten() {
         frmMain w;
         Label* l = w.lblFon[7];
@@ -237,10 +230,7 @@ private slots:
         QCOMPARE(l->Writes(), writes + 7); // one per write above
     }
 
-    // ---- DrawBoard -----------------------------------------------------------------------
-
-    // Every value of the colour table and some beyond it, in every cell; and one under the dark
-    // palette a desktop's scheme may set, which must change nothing below the menu bar.
+    // Every colour-table value and some beyond, in every cell; a dark palette changes nothing.
     void drawBoardColours_data() {
         addColumns<int, bool>("value", "dark");
         for (const int v :
@@ -271,8 +261,7 @@ private slots:
                      std::tuple(text, back, fore, font));
         }
 
-        // And one cell alone, marked as a new tile: its colour, its number in its own colour and a
-        // black frame; the other palette, set while the game runs, changes not a pixel.
+        // One cell marked new: colour, number colour, black frame; a later palette changes none.
         frmMain one;
         const quint64 numWrites = one.lblNum[0]->Writes();
         one.Board[9] = value;
@@ -298,8 +287,7 @@ private slots:
         }
     }
 
-    // Read-compare-write: only the properties that differ are written. A cell that empties
-    // shows "" on the empty colour and keeps the text colour of the tile that was there.
+    // Only properties that differ are written: an emptied cell keeps its old tile's text colour.
     void drawWritesOnlyWhatChanged_data() {
         addColumns<int, int, int, int>("from", "to", "numWrites", "fonWrites");
         QTest::newRow("2 to 4: text and background") << 2 << 4 << 1 << 1;
@@ -368,12 +356,8 @@ private slots:
                  std::pair(cells, scoreWrites + 1));
     }
 
-    // ---- Start-up and new game -----------------------------------------------------------
-
-    // Start-up seeds the chance from the time of day before it deals: its opening, and the draw
-    // after it, come from a generator seeded with one of the floats between two readings of the
-    // time around Form_Load. Those are few, but in the first moment after midnight too many to
-    // try, and none across midnight: such a start goes again.
+    // Start-up seeds from the time of day before dealing: the opening and next draw match a seed
+    // between two readings around Form_Load; a start just after or across midnight goes again.
     void startUpSeedsBeforeTheFirstDeal() {
         constexpr int kMost = 100000;
         for (;;) {
@@ -401,8 +385,7 @@ private slots:
         }
     }
 
-    // After start-up and after every new game: two tiles of 2 or 4, both marked and no other
-    // mark, a score of 0 and the game in progress.
+    // After start-up and every new game: two marked tiles of 2 or 4, no other mark, score 0.
     void startUpAndEveryNewGame() {
         frmMain w;
         w.Form_Load();
@@ -487,8 +470,6 @@ private slots:
         QVERIFY(!third.Unloaded());
         QCOMPARE(16 - emptyCells(third.Board), 2);
     }
-
-    // ---- What the player sees ------------------------------------------------------------
 
     // The first frame: no cell still white, and the score line already carries its number.
     void firstFrameShowsTheDrawnBoard() {

@@ -34,8 +34,7 @@ inline QByteArray native(const QString& path) {
     return QFile::encodeName(path);
 }
 
-// Gives this process the runtime directory, temporary directory and home of `env`, the only
-// variables of its own environment that a test changes.
+// Gives this process `env`'s runtime directory, temporary directory and home: all a test changes.
 inline void adopt(const QProcessEnvironment& env) {
     for (const char* name : {"XDG_RUNTIME_DIR", "TMPDIR", "HOME"}) {
         const QString key = QString::fromLatin1(name);
@@ -47,9 +46,8 @@ inline void adopt(const QProcessEnvironment& env) {
     }
 }
 
-// This process's environment and working directory as they were, put back when this goes: what
-// one test changes, the next must not find (Qt 6.11 makes no temporary directory under a TMPDIR
-// that is gone).
+// This process's environment and working directory, put back when this goes: the next test must not
+// find what one changed (Qt 6.11 makes no temporary directory under a TMPDIR that is gone).
 struct KeptEnvironment {
     QProcessEnvironment Env = QProcessEnvironment::systemEnvironment();
     QString Cwd = QDir::currentPath();
@@ -59,8 +57,7 @@ struct KeptEnvironment {
     }
 };
 
-// This process's own runtime directory (made with mode 0700) while it lives: a member of the test
-// object, so it is there before the first window.
+// This process's own runtime directory (0700) while it lives: a test member, there before a window.
 struct PrivateRuntimeDir {
     QTemporaryDir Dir;
     KeptEnvironment Kept; // after Dir: put back before Dir goes
@@ -107,10 +104,9 @@ inline bool makeNobodysDir(const QString& path) {
     return makeDir(path, 0700) && giveToNobody(path);
 }
 
-// Makes `path`, which must not exist yet, into one of the runtime directories a session may
-// hand the game, by name, and sets `value` to what XDG_RUNTIME_DIR is to say: null for
-// "unset", the bare name for "relative" (taken from the parent directory). False when it
-// could not be made; "another user's" needs canGiveAway().
+// Makes the new `path` into the runtime directory a session may hand the game, by name, and sets
+// `value` to XDG_RUNTIME_DIR's: null for "unset", the bare name for "relative" (from the parent).
+// False when it could not be made; "another user's" needs canGiveAway().
 inline bool makeRuntimeDir(const QString& situation, const QString& path, QString* value) {
     *value = path;
     const std::pair<const char*, mode_t> modes[] = {
@@ -143,9 +139,8 @@ inline bool makeRuntimeDir(const QString& situation, const QString& path, QStrin
     return situation == QLatin1String("missing");
 }
 
-// A fresh place: its own runtime directory (0700), temporary directory and home, so no run
-// meets another's lock, nor a real player's. Env is the environment for a child started there;
-// live() makes it this process's own, for the code under test that reads it in-process.
+// A fresh place: own runtime directory (0700), temporary directory and home, so no run meets
+// another's or a player's lock. Env is a child's environment there; live() makes it this process's.
 struct Surroundings {
     QTemporaryDir Root;
     QString Runtime = Root.filePath(QStringLiteral("run"));
@@ -162,9 +157,8 @@ struct Surroundings {
             Env.remove(QString::fromLatin1(name));
         }
         Env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        // A desktop's UTF-8 locale, whatever the test runs under: in plain C, Qt 6.8 says on
-        // stderr that it switched to C.UTF-8 before the game runs, and a copy that leaves must
-        // leave without a word.
+        // A desktop's UTF-8 locale: in plain C, Qt 6.8 says on stderr it switched to C.UTF-8,
+        // and a copy that leaves must leave without a word.
         Env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
         Env.insert(QStringLiteral("XDG_RUNTIME_DIR"), Runtime);
         Env.insert(QStringLiteral("TMPDIR"), Tmp);
@@ -176,8 +170,7 @@ struct Surroundings {
     }
     QString runtimeLock() const { return lockIn(Runtime); }
 
-    // Points FONTCONFIG_FILE at a configuration, written into Root, that knows only `files`,
-    // without the system's rules. Empty, or why it could not.
+    // Points FONTCONFIG_FILE at a configuration in Root that knows only `files`; empty, or why not.
     QString useFonts(const QStringList& files) {
         const QString fonts = Root.filePath(QStringLiteral("fonts"));
         if (!QDir().mkpath(fonts)) {
@@ -219,8 +212,7 @@ struct Surroundings {
         return true;
     }
 
-    // This process takes the runtime directory, temporary directory and home of Env, and works
-    // in Root, where a relative runtime directory is found, until this place goes.
+    // Until this goes, this process has Env's directories and works in Root (for a relative one).
     void live() {
         if (!Before) {
             Before.emplace();

@@ -36,17 +36,15 @@ inline bool start(frmMain& w, quint32 seed = 1) {
     return true;
 }
 
-// Shows the window and waits until it is the active one, as the player's window is; F2's
-// shortcut and the screen reader act only there. Nothing runs the auto-player meanwhile, so
-// call it before starting one: no tick of the real timer may fall due while a test waits.
+// Shows the window and waits until it is active, where alone F2's shortcut and the reader act. Call
+// it before starting the auto-player: no tick of the real timer may fall due while a test waits.
 inline bool showActive(frmMain& w) {
     w.show();
     w.activateWindow();
     return QTest::qWaitForWindowActive(&w);
 }
 
-// Puts a position on the board with no spawn mark and no pending points, as it would be
-// shown between two events.
+// Puts a position on the board with no spawn mark or pending points, as shown between events.
 inline void setBoard(frmMain& w, const Cells& cells, std::int32_t score = 0) {
     w.Board = cells;
     w.ClearSpawnMarks();
@@ -74,8 +72,7 @@ inline QList<int> marks(const frmMain& w) {
     return marked;
 }
 
-// Which labels' writes to count: a handler that draws changes the count, one that does not,
-// cannot. Spawn marks are writes to the backgrounds.
+// Which labels' writes to count, so a handler's drawing shows; spawn marks write backgrounds.
 enum Labels : int { ScoreLabel = 1, NumberLabels = 2, BackgroundLabels = 4, AllLabels = 7 };
 
 inline quint64 labelWrites(const frmMain& w, int which = AllLabels) {
@@ -87,8 +84,7 @@ inline quint64 labelWrites(const frmMain& w, int which = AllLabels) {
     return total;
 }
 
-// Empty when every cell shows `cells`: its text, its background and, for a tile, its text
-// colour, all from the reference's colour table; otherwise the first cell that does not.
+// Empty when every cell shows `cells` in text and the reference's colours; else the first wrong.
 inline QString drawnWrong(const frmMain& w, const Cells& cells) {
     for (int k = 0; k < 16; ++k) {
         const std::int32_t v = cells[k];
@@ -105,9 +101,8 @@ inline QString drawnWrong(const frmMain& w, const Cells& cells) {
     return {};
 }
 
-// Which direction turned `before` into the board: the new tile (the one marked) is taken out,
-// and what is left must be the reference's move in exactly one direction. -1 when the board
-// did not change, -2 when no single move explains it.
+// The direction that turned `before` into the board: without the marked new tile, it must be the
+// reference's move in exactly one direction. -1 if unchanged, -2 when no single move explains it.
 inline int directionPlayed(const frmMain& w, const Cells& before) {
     if (w.Board == before) {
         return -1;
@@ -136,8 +131,7 @@ inline int arrowDirection(int key) {
     return found != kArrowKeys.end() ? static_cast<int>(found - kArrowKeys.begin()) : -1;
 }
 
-// The storm and the long play run at a size that catches their faults in seconds; a soak
-// (KORVEX_SOAK=1) runs them at full size.
+// The storm and long play run at a size catching their faults in seconds; KORVEX_SOAK=1, in full.
 inline bool soak() {
     return qEnvironmentVariableIntValue("KORVEX_SOAK") == 1;
 }
@@ -152,10 +146,9 @@ inline std::int64_t runSize(const char* variable, std::int64_t quick, std::int64
     return static_cast<std::int64_t>(envNumber(variable, soak() ? full : quick));
 }
 
-// One key as the player's keyboard sends it to the window: press and release, or with
-// `held` one repeated key-down of a key held down. Keys meant for an open menu go through
-// the window handle instead (QTest::keyClick(w.windowHandle(), key)): only that path reaches
-// the menu's popup, as the platform's keyboard does.
+// One key as the player's keyboard sends it: press and release, or with `held` one auto-repeated
+// key-down. Keys for an open menu go through QTest::keyClick(w.windowHandle(), key): only that
+// path reaches the menu's popup, as the platform's keyboard does.
 enum KeyStroke { Click, Held };
 inline void pressKey(frmMain& w, Qt::Key key, KeyStroke stroke = Click) {
     if (stroke == Click) {
@@ -164,8 +157,6 @@ inline void pressKey(frmMain& w, Qt::Key key, KeyStroke stroke = Click) {
     }
     QTest::simulateEvent(&w, /*press=*/true, key, Qt::NoModifier, QString(), /*repeat=*/true, 0);
 }
-
-// --- The menu items ---------------------------------------------------------------------
 
 inline QList<QAction*> allItems(const frmMain& w) {
     return {w.mnuNewGame, w.mnuOnly2,    w.mnuOnly4,    w.mnuAuto1,     w.mnuAuto2, w.mnuAuto3,
@@ -245,15 +236,12 @@ struct AppPalette {
     ~AppPalette() { QApplication::setPalette(saved); }
 };
 
-// --- The layout -------------------------------------------------------------------------
-
 // The layout is given in twips; 15 of them make a pixel at 96 dpi.
 constexpr int px(int twips) {
     return twips / 15;
 }
 
-// Cell k's square and its number label: cells 1170 twips apart from 90, 90; a number label
-// 90 twips left of and 270 below its cell.
+// Cell k's square and number label: cells 1170 twips apart from 90, 90; a number 90 left, 270 down.
 inline QRect fonRect(int k) {
     return {px(90 + 1170 * (k % 4)), px(90 + 1170 * (k / 4)), px(1095), px(1095)};
 }
