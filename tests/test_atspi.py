@@ -1,12 +1,11 @@
 #!/usr/bin/python3
 # SPDX-FileCopyrightText: 2026 Korvex developers
 # SPDX-License-Identifier: GPL-3.0-or-later
-"""The running game read through AT-SPI, as Orca's review or Accerciser reads it: on a private X
-server with no window manager, its own D-Bus session and XDG_RUNTIME_DIR. At start-up, after
-moves, a key that only redraws, F2, the victory preview and a new game chosen by the menu items'
-"Press" action, and three moves of "Авто. В угол" at 700 ms, every cell, number and the score
-line must read as what the window draws: a cell's value from its colour in the window's own
-pixels, its frame from its border, the score from the moves seen.   tests/test_atspi.py KORVEX
+"""The running game read through AT-SPI, as Orca or Accerciser reads it, on a private X server
+(no window manager), D-Bus session and XDG_RUNTIME_DIR. At start-up, after moves, a key that
+only redraws, F2, the victory preview, a new game by a menu item's "Press" and three moves of
+"Авто. В угол" at 700 ms, every cell, number and the score line reads as the window's pixels
+draw it.   tests/test_atspi.py KORVEX
 """
 import os, shutil, signal, subprocess, sys, tempfile, time
 
@@ -141,8 +140,7 @@ def run(pid):
         state.update(board=seen, score=0, gain=0)
 
     def explain(before, seen, depth):
-        """The boards and points of the moves (two if a tick went unseen) from before to seen:
-        each a direction, then a 2 or 4 on an empty cell."""
+        """The boards and points of a move, a 2 or 4 spawned, or two if a tick went unseen."""
         found = []
         for after, gain in (move(before, d) for d in range(4)):
             for k in (k for k in range(16) if after != before and not after[k]):
@@ -183,8 +181,7 @@ def run(pid):
     [w for w in root.query_tree().children if w.get_attributes().map_state == X.IsViewable and
      getattr(w.get_full_property(wm_pid, X.AnyPropertyType), "value", [0])[0] == pid][0] \
         .set_input_focus(X.RevertToParent, X.CurrentTime)
-    # Legal moves, scoring ones where the board has one, until one scores; then a key that
-    # only redraws, which takes the points off the score line.
+    # Legal moves, scoring ones first, until one scores; then F9, which only redraws the points off.
     while not state["gain"]:
         before = state["board"]
         key = max(KEYS, key=lambda k: (move(before, KEYS[k])[0] != before,
